@@ -1,0 +1,69 @@
+// Owned jansson values, typed getters and validating setters, JSON files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <jansson.h>
+
+namespace checker {
+
+// Owns exactly one reference to a jansson value.
+class JsonHandle {
+public:
+    // Throws "Cannot create empty JSON object" for a null value.
+    explicit JsonHandle(json_t* owned_value);
+    ~JsonHandle();
+    JsonHandle(const JsonHandle&) = delete;
+    JsonHandle& operator=(const JsonHandle&) = delete;
+    JsonHandle(JsonHandle&& other) noexcept;
+    JsonHandle& operator=(JsonHandle&& other) noexcept;
+
+    json_t* get() const { return value_; }
+    // Gives up ownership; the handle is empty afterwards.
+    json_t* release();
+
+private:
+    json_t* value_;
+};
+
+// Each program defines this: every parsed document passes through it (ownership in and out).
+json_t* loaded_json_hook(json_t* value);
+
+// Parse flags: JSON_REJECT_DUPLICATES | JSON_DISABLE_EOF_CHECK | JSON_DECODE_ANY.
+constexpr std::size_t json_parse_flags = 0x7;
+// Serialise flags: JSON_INDENT(4) | JSON_PRESERVE_ORDER | JSON_ENCODE_ANY.
+constexpr std::size_t json_dump_flags = 0x304;
+
+JsonHandle make_empty_object();
+// Passes a freshly parsed value through loaded_json_hook and requires an object.
+JsonHandle adopt_json(json_t* parsed_value);
+
+void set_string_field(const JsonHandle& handle, const std::string& key, const std::string& value);
+void set_integer_field(const JsonHandle& handle, const std::string& key, uint64_t value);
+
+// Getters never throw: a missing member, another type or a non-object give the default.
+// get_string_field returns the default's own text (no copy) when it falls back.
+const char* get_string_field(const json_t* object, const std::string& key, const std::string& default_value);
+uint32_t get_uint32_field(const json_t* object, const std::string& key, uint32_t default_value);
+uint64_t get_uint64_field(const json_t* object, const std::string& key, uint64_t default_value);
+bool get_bool_field(const json_t* object, const std::string& key, bool default_value);
+
+inline const char* get_string_field(const JsonHandle& handle, const std::string& key, const std::string& default_value) {
+    return get_string_field(handle.get(), key, default_value);
+}
+inline uint32_t get_uint32_field(const JsonHandle& handle, const std::string& key, uint32_t default_value) {
+    return get_uint32_field(handle.get(), key, default_value);
+}
+inline uint64_t get_uint64_field(const JsonHandle& handle, const std::string& key, uint64_t default_value) {
+    return get_uint64_field(handle.get(), key, default_value);
+}
+inline bool get_bool_field(const JsonHandle& handle, const std::string& key, bool default_value) {
+    return get_bool_field(handle.get(), key, default_value);
+}
+
+// Writes the document to a new file beside the target and replaces the target in one step.
+void dump_json_to_file(const JsonHandle& handle, const std::string& path);
+JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit);
+
+}  // namespace checker
