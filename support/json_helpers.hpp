@@ -1,6 +1,7 @@
 // Owned jansson values, typed getters and validating setters, JSON files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -45,11 +46,16 @@ void set_integer_field(const JsonHandle& handle, const std::string& key, uint64_
 // Getters never throw: a missing member, another type or a non-object give the default.
 // get_string_field returns the default's own text (no copy) when it falls back.
 const char* get_string_field(const json_t* object, const std::string& key, const std::string& default_value);
+// The same with a literal default, so the pointer that falls back never dangles.
+const char* get_string_field(const json_t* object, const std::string& key, const char* default_value);
 uint32_t get_uint32_field(const json_t* object, const std::string& key, uint32_t default_value);
 uint64_t get_uint64_field(const json_t* object, const std::string& key, uint64_t default_value);
 bool get_bool_field(const json_t* object, const std::string& key, bool default_value);
 
 inline const char* get_string_field(const JsonHandle& handle, const std::string& key, const std::string& default_value) {
+    return get_string_field(handle.get(), key, default_value);
+}
+inline const char* get_string_field(const JsonHandle& handle, const std::string& key, const char* default_value) {
     return get_string_field(handle.get(), key, default_value);
 }
 inline uint32_t get_uint32_field(const JsonHandle& handle, const std::string& key, uint32_t default_value) {

@@ -1,0 +1,219 @@
+// Owned jansson values, typed getters and validating setters, and JSON documents in files.
+#include "json_helpers.hpp"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <utility>
+
+#include "checker_exception.hpp"
+#include "diagnostic_text.hpp"
+#include "file_access.hpp"
+#include "paths.hpp"
+#include "platform_files.hpp"
+
+namespace checker {
+
+JsonHandle::JsonHandle(json_t* owned_value) : value_(owned_value) {
+    if (value_ == nullptr) {
+        throw CheckerException("Cannot create empty JSON object");
+    }
+}
+
+JsonHandle::~JsonHandle() {
+    if (value_ != nullptr) {
+        json_decref(value_);
+    }
+}
+
+JsonHandle::JsonHandle(JsonHandle&& other) noexcept : value_(other.release()) {}
+
+JsonHandle& JsonHandle::operator=(JsonHandle&& other) noexcept {
+    if (this != &other) {
+        if (value_ != nullptr) {
+            json_decref(value_);
+        }
+        value_ = other.release();
+    }
+    return *this;
+}
+
+json_t* JsonHandle::release() {
+    json_t* value = value_;
+    value_ = nullptr;
+    return value;
+}
+
+JsonHandle make_empty_object() { return JsonHandle(json_object()); }
+
+JsonHandle adopt_json(json_t* parsed_value) {
+    json_t* value = loaded_json_hook(parsed_value);
+    if (value == nullptr) {
+        throw CheckerException("Invalid 'null' JSON specified");
+    }
+    if (!json_is_object(value)) {
+        json_decref(value);
+        throw CheckerException("Invalid 'non-object' JSON specified");
+    }
+    return JsonHandle(value);
+}
+
+void set_string_field(const JsonHandle& handle, const std::string& key, const std::string& value) {
+    json_t* string = json_stringn(value.data(), value.size());
+    if (string == nullptr) {
+        throw CheckerException("Cannot create JSON string, field: [" + key + "], value: [" + value + "]");
+    }
+    // json_object_set_new takes the string's reference also when it fails.
+    if (json_object_setn_new(handle.get(), key.data(), key.size(), string) != 0) {
+        throw CheckerException("Cannot set JSON string, field: [" + key + "], value: [" + value + "]");
+    }
+}
+
+void set_integer_field(const JsonHandle& handle, const std::string& key, uint64_t value) {
+    json_t* integer = json_integer(static_cast<json_int_t>(value));
+    if (integer == nullptr) {
+        throw CheckerException("Cannot create JSON integer, field: [" + key + "], value: [" + to_string(value) + "]");
+    }
+    if (json_object_setn_new(handle.get(), key.data(), key.size(), integer) != 0) {
+        throw CheckerException("Cannot set JSON integer, field: [" + key + "], value: [" + to_string(value) + "]");
+    }
+}
+
+namespace {
+
+// The member of that key, or null for a missing member or a value that is not an object.
+json_t* member(const json_t* object, const std::string& key) {
+    return json_is_object(object) ? json_object_getn(object, key.data(), key.size()) : nullptr;
+}
+
+}  // namespace
+
+const char* get_string_field(const json_t* object, const std::string& key, const std::string& default_value) {
+    return get_string_field(object, key, default_value.c_str());
+}
+
+const char* get_string_field(const json_t* object, const std::string& key, const char* default_value) {
+    const json_t* value = member(object, key);
+    return json_is_string(value) ? json_string_value(value) : default_value;
+}
+
+uint32_t get_uint32_field(const json_t* object, const std::string& key, uint32_t default_value) {
+    const json_t* value = member(object, key);
+    if (!json_is_integer(value)) {
+        return default_value;
+    }
+    const json_int_t number = json_integer_value(value);
+    return number >= 0 && number < 4294967295LL ? static_cast<uint32_t>(number) : default_value;
+}
+
+uint64_t get_uint64_field(const json_t* object, const std::string& key, uint64_t default_value) {
+    const json_t* value = member(object, key);
+    if (!json_is_integer(value)) {
+        return default_value;
+    }
+    const json_int_t number = json_integer_value(value);
+    return number >= 0 ? static_cast<uint64_t>(number) : default_value;
+}
+
+bool get_bool_field(const json_t* object, const std::string& key, bool default_value) {
+    const json_t* value = member(object, key);
+    return json_is_boolean(value) ? json_is_true(value) : default_value;
+}
+
+namespace {
+
+// Removes the temporary file of a dump unless it has been moved into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!committed_) {
+            delete_file(path_);
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    void commit() { committed_ = true; }
+
+private:
+    std::string path_;
+    bool committed_ = false;
+};
+
+// A random suffix; the exclusive creation below is what guarantees a fresh file.
+uint64_t random_suffix() {
+    uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    try {
+        std::random_device device;
+        seed ^= (static_cast<uint64_t>(device()) << 32) ^ device();
+    } catch (...) {
+        // The clock alone still gives distinct names in practice.
+    }
+    return seed;
+}
+
+std::string hex_text(uint64_t value) {
+    char buffer[17] = {};
+    std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+// Creates a new file beside path under a name that no other run can be using:
+// path + "." + process id + "." + counter + "." + random + ".tmp", created exclusively.
+std::FILE* create_temporary_beside(const std::string& path, std::string& temporary_path) {
+    static std::atomic<uint32_t> counter{0};
+    constexpr int attempts = 16;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        temporary_path = path + "." + to_string(current_process_id()) + "." + to_string(++counter) + "." +
+                         hex_text(random_suffix()) + ".tmp";
+        std::FILE* file = platform::create_new_text_stream(temporary_path);
+        if (file != nullptr || !platform::is_already_exists_error(last_system_error())) {
+            return file;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// The document goes to a new file in the same folder first, which then replaces the target in
+// one step: a failed or interrupted write never leaves a truncated target behind.
+void dump_json_to_file(const JsonHandle& handle, const std::string& path) {
+    std::string temporary_path;
+    std::FILE* file = create_temporary_beside(path, temporary_path);
+    if (file == nullptr) {
+        const uint32_t code = last_system_error();
+        throw CheckerException("Cannot open file: [" + path + "], with mode: [w], error: [" +
+                               system_error_message(code) + "]");
+    }
+    // Declared before the stream so that the stream is closed before the file is removed.
+    TemporaryFile temporary(temporary_path);
+    FileHandle output(path, file, 0);
+    if (json_dump_callback(handle.get(), write_callback, &output, json_dump_flags) != 0 || !output.close()) {
+        throw CheckerException("Error dumping JSON: [" + output.error_text() + "]");
+    }
+    if (!platform::replace_file(temporary.path(), path)) {
+        const uint32_t code = last_system_error();
+        output.record_error("Cannot replace file: [" + path + "], error: [" + system_error_message(code) + "]");
+        throw CheckerException("Error dumping JSON: [" + output.error_text() + "]");
+    }
+    temporary.commit();
+}
+
+JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit) {
+    FileHandle input = open_file(path, "r", read_limit);
+    json_error_t error{};
+    json_t* value = json_load_callback(read_callback, &input, json_parse_flags, &error);
+    if (value == nullptr) {
+        throw CheckerException("Error parsing JSON: text: [" + std::string(error.text) + "] line: [" +
+                               to_string(int32_t{error.line}) + "] column: [" + to_string(int32_t{error.column}) +
+                               "] position: [" + to_string(int32_t{error.position}) + "], callback error: [" +
+                               input.error_text() + "]");
+    }
+    return adopt_json(value);
+}
+
+}  // namespace checker

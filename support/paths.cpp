@@ -1,0 +1,49 @@
+// Per-user and program folders, directory creation, and the folder part of a path.
+#include "paths.hpp"
+
+#include <algorithm>
+
+#include "checker_exception.hpp"
+#include "diagnostic_text.hpp"
+#include "platform_folders.hpp"
+
+namespace checker {
+
+std::string user_data_dir() {
+    std::string folder;
+    if (!platform::local_data_folder(folder)) {
+        throw CheckerException("Error getting userdata dir");
+    }
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    while (!folder.empty() && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder + "/";
+}
+
+void create_directory(const std::string& path) {
+    if (!platform::make_directory(path)) {
+        const uint32_t code = last_system_error();
+        throw CheckerException("Error getting creating dir, path: [" + path + "], error: [" +
+                               system_error_message(code) + "]");
+    }
+}
+
+std::string executable_path() {
+    std::string path;
+    if (!platform::program_file_path(path)) {
+        const uint32_t code = last_system_error();
+        throw CheckerException("Error getting current executable dir, error: [" + system_error_message(code) + "]");
+    }
+    return path;
+}
+
+std::string parent_directory(const std::string& path) {
+    const std::size_t separator = path.find_last_of("/\\");
+    if (separator == std::string::npos || separator + 1 == path.size()) {
+        return path;
+    }
+    return path.substr(0, separator + 1);
+}
+
+}  // namespace checker

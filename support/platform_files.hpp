@@ -1,0 +1,36 @@
+// Platform seam for files: text-mode streams, exclusive creation and one-step replacement.
+//
+// Implemented by file_system_win32.cpp (_wfopen / CreateFileW, MoveFileExW) and
+// file_system_posix.cpp (a stream that translates line ends like the Windows C runtime).
+// The public file_exists, delete_file and remove_directory of file_access.hpp live in the same
+// files. Paths are UTF-8; the Win32 side widens them. None of these functions throws.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace checker {
+namespace platform {
+
+// Opens path as a text stream: "r" reads with CR LF delivered as LF; "w" creates or
+// truncates and writes every LF as CR LF. A directory is never opened. Returns null on
+// failure with last_system_error() set.
+std::FILE* open_text_stream(const std::string& path, const std::string& mode);
+
+// Creates path for writing as a text stream (like "w"), failing when anything of that name
+// exists already. When fclose on the stream succeeds, the data is on stable storage
+// (fsync / FILE_FLAG_WRITE_THROUGH). Null on failure with last_system_error() set.
+std::FILE* create_new_text_stream(const std::string& path);
+
+// Whether a system error code means "a file of that name exists" (EEXIST / ERROR_FILE_EXISTS,
+// ERROR_ALREADY_EXISTS).
+bool is_already_exists_error(uint32_t code);
+
+// Replaces the file `to` with the file `from` in one step, so a reader sees either the old or
+// the new content (rename / MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
+// false on failure with last_system_error() set; `to` is untouched then.
+bool replace_file(const std::string& from, const std::string& to);
+
+}  // namespace platform
+}  // namespace checker

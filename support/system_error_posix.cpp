@@ -1,0 +1,25 @@
+// POSIX side of system error texts: errno values and the C library's sentence for them.
+#include <cerrno>
+#include <cstring>
+
+#include "diagnostic_text.hpp"
+
+namespace checker {
+
+std::string system_error_message(uint32_t code) {
+    if (code == 0) {
+        return std::string();
+    }
+    try {
+        char buffer[256] = {};
+        // GNU strerror_r may return a static text instead of filling the buffer.
+        const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);
+        return "code: [" + to_string(code) + "], message: [" + std::string(text) + "]";
+    } catch (...) {
+        return std::string();
+    }
+}
+
+uint32_t last_system_error() { return static_cast<uint32_t>(errno); }
+
+}  // namespace checker
