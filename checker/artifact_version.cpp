@@ -1,0 +1,71 @@
+// The version carried in an artifact's file name, and the texts and number made from it.
+#include "checker/artifact_version.hpp"
+
+#include "checker/text_tokens.hpp"
+#include "support/checker_exception.hpp"
+#include "support/diagnostic_text.hpp"
+#include "support/json_helpers.hpp"
+#include "support/text_conversion.hpp"
+
+namespace checker {
+namespace {
+
+void require_version_shape(bool holds) {
+    if (!holds) {
+        throw CheckerException("Cannot extract version from DM response");
+    }
+}
+
+}  // namespace
+
+ArtifactVersion parse_artifact_url(const json_t* featured_artifact) {
+    const std::string url = get_string_field(featured_artifact, "url", std::string());
+    require_version_shape(!url.empty());
+    require_version_shape(ends_with(url, ".zip"));
+    const std::vector<std::string> segments = split(url, '/');
+    require_version_shape(segments.size() >= 3);
+    const std::string& name = segments.back();
+    require_version_shape(starts_with(name, "java-") && ends_with(name, ".zip"));
+    const std::vector<std::string> parts = split(name, '-');
+    require_version_shape(parts.size() == 5);
+    const std::vector<std::string> version_tokens = split(parts[3], '.');
+    const std::vector<std::string> release_tokens = split(parts[4], '.');
+    require_version_shape(version_tokens.size() >= 3 && release_tokens.size() >= 5);
+
+    ArtifactVersion version;
+    version.major = major_version(version_tokens);
+    version.update = parse_uint32(version_tokens.back());
+    version.build = build_number(release_tokens);
+    version.release = parse_uint32(release_tokens.front());
+    version.arch = release_tokens[release_tokens.size() - 2];
+    return version;
+}
+
+uint32_t major_version(const std::vector<std::string>& version_tokens) {
+    const uint32_t first = parse_uint32(version_tokens.at(0));
+    return first != 1 ? first : parse_uint32(version_tokens.at(1));
+}
+
+uint32_t build_number(const std::vector<std::string>& release_tokens) {
+    const std::string& token = release_tokens.at(1);
+    if (token.size() < 2) {
+        throw CheckerException("Cannot extract 'build' from DM response");
+    }
+    // The letter goes, and one zero after it; the rest is read as the parser reads it.
+    const std::size_t digits_start = token[1] == '0' ? 2 : 1;
+    return parse_uint32(token.substr(digits_start));
+}
+
+std::string format_version_string(const ArtifactVersion& version) {
+    return "1." + to_string(version.major) + ".0." + to_string(version.update) + "-" +
+           to_string(version.release) + ".b" + pad_left(to_string(version.build), 2, '0');
+}
+
+uint64_t compute_version_number(const ArtifactVersion& version) {
+    return parse_uint64("1" + pad_left(to_string(version.major), 2, '0') +
+                        pad_left(to_string(version.update), 3, '0') +
+                        pad_left(to_string(version.release), 2, '0') +
+                        pad_left(to_string(version.build), 3, '0'));
+}
+
+}  // namespace checker

@@ -1,0 +1,59 @@
+// The checker's settings from config.json, each with its built-in default.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "support/json_helpers.hpp"
+
+namespace checker {
+
+struct CheckerConfig {
+    std::string remote_version_url;
+    uint32_t max_json_size_bytes = 32768;
+    std::string version_filename;
+    uint32_t max_path_length = 1024;
+    std::string vendor_name = "quorvane";
+    std::string application_name = "update_checker";
+    uint32_t curl_max_connects = 1;
+    uint32_t curl_max_bufsize_bytes = 32768;
+    uint32_t curl_fdset_timeout_millis = 100;
+    bool curl_force_http_10 = true;
+    bool curl_noprogress = true;
+    bool curl_nosignal = true;
+    bool curl_tcp_nodelay = false;
+    uint32_t curl_connecttimeout_millis = 10000;
+    uint32_t curl_buffersize_bytes = 16384;
+    std::string curl_accept_encoding = "gzip";
+    bool curl_followlocation = true;
+    uint32_t curl_maxredirs = 32;
+    std::string curl_useragent;
+    uint32_t curl_max_sent_speed_large_bytes_per_second = 0;
+    uint32_t curl_max_recv_speed_large_bytes_per_second = 0;
+    std::string curl_sslcert_filename;
+    std::string curl_sslcertype;
+    std::string curl_sslkey_filename;
+    std::string curl_ssl_key_type;
+    std::string curl_ssl_keypasswd;
+    bool curl_require_tls = true;
+    bool curl_ssl_verifyhost = true;
+    bool curl_ssl_verifypeer = true;
+    std::string curl_cainfo_filename;
+    std::string curl_crlfile_filename;
+    std::string curl_ssl_cipher_list;
+    bool system_trace_enable = false;
+    // Limit on the whole transfer, so a stalled or endless response cannot hold the run.
+    uint32_t curl_timeout_millis = 120000;
+    // Limit on all response bytes after content decoding, so no response grows without bound.
+    uint32_t max_response_size_bytes = 4194304;
+};
+
+// Takes each key that has an accepted value; every other key keeps its default. Relative
+// certificate, key, CA and CRL file names are put below the executable directory, which
+// ends in its separator.
+CheckerConfig load_config(const JsonHandle& document, const std::string& executable_directory);
+
+// True for "/x", "\x", "\\server\share" and drive paths such as "C:\x" or "C:/x".
+bool is_absolute_file_name(const std::string& name);
+
+}  // namespace checker

@@ -1,0 +1,86 @@
+// The checker's command line: --config, --delete, --help, --usage, parsed by popt.
+#include "checker/command_line.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+namespace checker {
+
+CheckerOptions::CheckerOptions(int argc, const char** argv)
+    : option_table_{{
+          {"config", 'c', POPT_ARG_STRING, &config_path_, 'c', "Path to config file", "config.json"},
+          {"delete", 'd', POPT_ARG_NONE, &delete_flag_, 'd', "Delete downloaded file and work directory", nullptr},
+          {"help", 'h', POPT_ARG_NONE, &help_flag_, 'h', "Show this help message", nullptr},
+          {"usage", '\0', POPT_ARG_NONE, &usage_flag_, 0, "Display brief usage message", nullptr},
+          POPT_TABLEEND,
+      }} {
+    context_.reset(poptGetContext(nullptr, argc, argv, option_table_.data(), POPT_CONTEXT_NO_EXEC));
+    if (!context_) {
+        error_text_ = "'poptGetContext' error";
+        return;
+    }
+    int result = 0;
+    while ((result = poptGetNextOpt(context_.get())) >= 0) {
+        // The table stores the values; the returned letters are not needed.
+    }
+    if (result < -1) {
+        error_text_ = std::string(poptStrerror(result)) + ": " +
+                      poptBadOption(context_.get(), POPT_BADOPTION_NOALIAS);
+        return;
+    }
+    while (const char* argument = poptGetArg(context_.get())) {
+        leftover_arguments_.emplace_back(argument);
+    }
+}
+
+CheckerOptions::~CheckerOptions() {
+    std::free(config_path_);
+}
+
+std::optional<std::string> CheckerOptions::config_path() const {
+    if (config_path_ == nullptr) {
+        return std::nullopt;
+    }
+    return std::string(config_path_);
+}
+
+void CheckerOptions::print_help() const {
+    if (context_) {
+        poptPrintHelp(context_.get(), stderr, 0);
+    }
+}
+
+void CheckerOptions::print_usage() const {
+    if (context_) {
+        poptPrintUsage(context_.get(), stderr, 0);
+    }
+}
+
+std::optional<int> answer_command_line(const CheckerOptions& options) {
+    if (!options.error_text().empty()) {
+        std::cerr << "ERROR: " << options.error_text() << std::endl;
+        options.print_usage();
+        return 1;
+    }
+    if (!options.leftover_arguments().empty()) {
+        std::cerr << "ERROR: invalid arguments specified:";
+        for (const std::string& argument : options.leftover_arguments()) {
+            std::cerr << " " << argument;
+        }
+        std::cerr << std::endl;
+        options.print_usage();
+        return 1;
+    }
+    if (options.help_requested()) {
+        options.print_help();
+        return 0;
+    }
+    if (options.usage_requested()) {
+        options.print_usage();
+        return 0;
+    }
+    return std::nullopt;
+}
+
+}  // namespace checker

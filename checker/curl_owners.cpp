@@ -1,0 +1,112 @@
+// Owners of libcurl's global state, multi handle and easy handle, with typed option setters.
+#include "checker/curl_owners.hpp"
+
+#include "support/checker_exception.hpp"
+#include "support/diagnostic_text.hpp"
+
+namespace checker {
+namespace {
+
+std::string option_text(CURLoption option) {
+    return to_string(static_cast<int32_t>(option));
+}
+
+std::string setopt_failure(CURLoption option, const std::string& value) {
+    return "Error setting option: [" + option_text(option) + "]," + " to value: [" + value + "]";
+}
+
+}  // namespace
+
+CurlGlobal::CurlGlobal() {
+    const CURLcode code = curl_global_init(CURL_GLOBAL_ALL);
+    if (code != CURLE_OK) {
+        throw CheckerException("'curl_global_init' error: [" + std::string(curl_easy_strerror(code)) + "]");
+    }
+}
+
+CurlGlobal::~CurlGlobal() {
+    curl_global_cleanup();
+}
+
+CurlMulti::CurlMulti(CURLM* handle) : handle_(handle) {
+    if (!handle_) {
+        throw CheckerException("Invalid 'null' CURLM specified");
+    }
+}
+
+void CurlMulti::set_multi_option(CURLMoption option, uint32_t value) {
+    if (curl_multi_setopt(handle_.get(), option, static_cast<long>(value)) != CURLM_OK) {
+        throw CheckerException("Error setting multi option: [" + to_string(static_cast<int32_t>(option)) + "]," +
+                               " to value: [" + to_string(value) + "]");
+    }
+}
+
+CurlEasy::CurlEasy(CurlMulti& multi, CURL* handle) : multi_(multi), handle_(handle) {
+    if (multi_.get() == nullptr) {
+        throw CheckerException("Invalid 'null' CURLM specified");
+    }
+    if (!handle_) {
+        throw CheckerException("Invalid 'null' CURL specified");
+    }
+    const CURLMcode code = curl_multi_add_handle(multi_.get(), handle_.get());
+    if (code != CURLM_OK) {
+        throw CheckerException("cURL multi_add error: [" + to_string(static_cast<int32_t>(code)) + "]");
+    }
+}
+
+CurlEasy::~CurlEasy() {
+    curl_multi_remove_handle(multi_.get(), handle_.get());
+}
+
+void CurlEasy::set_option_long(CURLoption option, uint32_t value) {
+    if (value == 0) {
+        return;
+    }
+    if (value > 2147483647U) {
+        throw CheckerException("Error setting option: [" + option_text(option) + "]," +
+                               " to invalid overflow value: [" + to_string(value) + "]");
+    }
+    const bool takes_offset = option == CURLOPT_MAX_SEND_SPEED_LARGE || option == CURLOPT_MAX_RECV_SPEED_LARGE;
+    const CURLcode code = takes_offset
+                              ? curl_easy_setopt(handle_.get(), option, static_cast<curl_off_t>(value))
+                              : curl_easy_setopt(handle_.get(), option, static_cast<long>(value));
+    if (code != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, to_string(value)));
+    }
+}
+
+void CurlEasy::set_option_bool(CURLoption option, bool value) {
+    if (curl_easy_setopt(handle_.get(), option, value ? 1L : 0L) != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, to_string(value)));
+    }
+}
+
+void CurlEasy::set_option_string(CURLoption option, const std::string& value) {
+    if (value.empty()) {
+        return;
+    }
+    if (curl_easy_setopt(handle_.get(), option, value.c_str()) != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, value));
+    }
+}
+
+void CurlEasy::set_option_pointer(CURLoption option, void* value) {
+    if (value == nullptr) {
+        return;
+    }
+    if (curl_easy_setopt(handle_.get(), option, value) != CURLE_OK) {
+        throw CheckerException("Error setting option: [" + option_text(option) + "]");
+    }
+}
+
+int32_t CurlEasy::get_info_long(CURLINFO info) const {
+    long value = -1;
+    const CURLcode code = curl_easy_getinfo(handle_.get(), info, &value);
+    if (code != CURLE_OK) {
+        throw CheckerException("cURL curl_easy_getinfo error: [" + to_string(static_cast<int32_t>(code)) + "]," +
+                               " option: [" + to_string(static_cast<int32_t>(info)) + "]");
+    }
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace checker

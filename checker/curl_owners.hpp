@@ -1,0 +1,70 @@
+// Owners of libcurl's global state, multi handle and easy handle, with typed option setters.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <curl/curl.h>
+
+namespace checker {
+
+// curl_global_init on construction, curl_global_cleanup on destruction.
+class CurlGlobal {
+public:
+    CurlGlobal();
+    ~CurlGlobal();
+    CurlGlobal(const CurlGlobal&) = delete;
+    CurlGlobal& operator=(const CurlGlobal&) = delete;
+};
+
+struct CurlMultiDeleter {
+    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+};
+struct CurlEasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+class CurlMulti {
+public:
+    // Takes ownership; throws "Invalid 'null' CURLM specified" for null.
+    explicit CurlMulti(CURLM* handle);
+    CurlMulti(const CurlMulti&) = delete;
+    CurlMulti& operator=(const CurlMulti&) = delete;
+
+    CURLM* get() const { return handle_.get(); }
+    void set_multi_option(CURLMoption option, uint32_t value);
+
+private:
+    std::unique_ptr<CURLM, CurlMultiDeleter> handle_;
+};
+
+// An easy handle that belongs to a multi handle from construction to destruction. The
+// destructor removes it from the multi handle before cleaning it up, as libcurl requires;
+// the multi handle must outlive it.
+class CurlEasy {
+public:
+    // Takes ownership of the easy handle (also when it throws) and adds it to the multi handle.
+    CurlEasy(CurlMulti& multi, CURL* handle);
+    ~CurlEasy();
+    CurlEasy(const CurlEasy&) = delete;
+    CurlEasy& operator=(const CurlEasy&) = delete;
+
+    CURL* get() const { return handle_.get(); }
+
+    // 0 is not applied (libcurl keeps its default); above 2147483647 is rejected.
+    void set_option_long(CURLoption option, uint32_t value);
+    void set_option_bool(CURLoption option, bool value);
+    // An empty text is not applied.
+    void set_option_string(CURLoption option, const std::string& value);
+    // A null pointer is not applied.
+    void set_option_pointer(CURLoption option, void* value);
+    // -1 when libcurl leaves the value untouched.
+    int32_t get_info_long(CURLINFO info) const;
+
+private:
+    CurlMulti& multi_;
+    std::unique_ptr<CURL, CurlEasyDeleter> handle_;
+};
+
+}  // namespace checker

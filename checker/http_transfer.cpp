@@ -1,0 +1,292 @@
+// The HTTPS download of the DM response: libcurl's multi interface driven by the JSON parser.
+#include "checker/http_transfer.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "checker/socket_wait.hpp"
+#include "support/checker_exception.hpp"
+#include "support/diagnostic_text.hpp"
+#include "support/paths.hpp"
+
+namespace checker {
+namespace {
+
+constexpr std::size_t callback_failure = static_cast<std::size_t>(-1);
+constexpr long max_select_seconds = 10;
+
+// Records what a callback caught; nothing may leave a C callback, not even a failed append.
+std::size_t fail_callback(CurlTransfer& transfer, const char* text) noexcept {
+    try {
+        transfer.record_callback_error(text);
+    } catch (...) {
+    }
+    return callback_failure;
+}
+
+std::size_t parser_read_callback(void* buffer, std::size_t length, void* data) {
+    CurlTransfer& transfer = *static_cast<CurlTransfer*>(data);
+    try {
+        return transfer.read_chunk(static_cast<char*>(buffer), length);
+    } catch (const std::exception& failure) {
+        return fail_callback(transfer, failure.what());
+    } catch (...) {
+        return fail_callback(transfer, "");
+    }
+}
+
+std::size_t data_callback(char* data, std::size_t size, std::size_t count, void* user) {
+    CurlTransfer& transfer = *static_cast<CurlTransfer*>(user);
+    try {
+        return transfer.receive_data(data, size, count);
+    } catch (const std::exception& failure) {
+        return fail_callback(transfer, failure.what());
+    } catch (...) {
+        return fail_callback(transfer, "");
+    }
+}
+
+std::size_t header_callback(char* /*data*/, std::size_t size, std::size_t count, void* user) {
+    CurlTransfer& transfer = *static_cast<CurlTransfer*>(user);
+    try {
+        transfer.receive_header();
+        return size * count;
+    } catch (const std::exception& failure) {
+        return fail_callback(transfer, failure.what());
+    } catch (...) {
+        return fail_callback(transfer, "");
+    }
+}
+
+std::string code_text(int code) {
+    return to_string(static_cast<int32_t>(code));
+}
+
+}  // namespace
+
+SelectWait select_wait_for(long curl_timeout_millis) {
+    if (curl_timeout_millis <= 0) {
+        return {max_select_seconds, 0};
+    }
+    return {std::min(curl_timeout_millis / 1000, max_select_seconds), (curl_timeout_millis % 1000) * 1000};
+}
+
+CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, CurlMulti& multi, CurlEasy& easy)
+    : config_(config), tracer_(tracer), multi_(multi), easy_(easy) {}
+
+void CurlTransfer::trace(const std::string& event_text) {
+    tracer_.add(event_text);
+}
+
+void CurlTransfer::apply_options() {
+    trace("EVENT_URL " + config_.remote_version_url);
+    CURL* handle = easy_.get();
+    easy_.set_option_string(CURLOPT_URL, config_.remote_version_url);
+    easy_.set_option_bool(CURLOPT_HTTPGET, true);
+    easy_.set_option_pointer(CURLOPT_WRITEDATA, this);
+    if (curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, data_callback) != CURLE_OK) {
+        throw CheckerException("Error setting option: [CURLOPT_WRITEFUNCTION]");
+    }
+    easy_.set_option_pointer(CURLOPT_HEADERDATA, this);
+    if (curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, header_callback) != CURLE_OK) {
+        throw CheckerException("Error setting option: [CURLOPT_HEADERFUNCTION]");
+    }
+    if (config_.curl_force_http_10 &&
+        curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)) != CURLE_OK) {
+        throw CheckerException("Error setting option: [CURLOPT_HTTP_VERSION]");
+    }
+    easy_.set_option_bool(CURLOPT_NOPROGRESS, config_.curl_noprogress);
+    easy_.set_option_bool(CURLOPT_NOSIGNAL, config_.curl_nosignal);
+    easy_.set_option_bool(CURLOPT_TCP_NODELAY, config_.curl_tcp_nodelay);
+    easy_.set_option_long(CURLOPT_CONNECTTIMEOUT_MS, config_.curl_connecttimeout_millis);
+    easy_.set_option_long(CURLOPT_TIMEOUT_MS, config_.curl_timeout_millis);
+    easy_.set_option_long(CURLOPT_BUFFERSIZE, config_.curl_buffersize_bytes);
+    easy_.set_option_string(CURLOPT_ACCEPT_ENCODING, config_.curl_accept_encoding);
+    easy_.set_option_bool(CURLOPT_FOLLOWLOCATION, config_.curl_followlocation);
+    easy_.set_option_long(CURLOPT_MAXREDIRS, config_.curl_maxredirs);
+    easy_.set_option_string(CURLOPT_USERAGENT, config_.curl_useragent);
+    easy_.set_option_long(CURLOPT_MAX_SEND_SPEED_LARGE, config_.curl_max_sent_speed_large_bytes_per_second);
+    easy_.set_option_long(CURLOPT_MAX_RECV_SPEED_LARGE, config_.curl_max_recv_speed_large_bytes_per_second);
+    easy_.set_option_string(CURLOPT_SSLCERT, config_.curl_sslcert_filename);
+    easy_.set_option_string(CURLOPT_SSLCERTTYPE, config_.curl_sslcertype);
+    easy_.set_option_string(CURLOPT_SSLKEY, config_.curl_sslkey_filename);
+    easy_.set_option_string(CURLOPT_SSLKEYTYPE, config_.curl_ssl_key_type);
+    easy_.set_option_string(CURLOPT_KEYPASSWD, config_.curl_ssl_keypasswd);
+    if (config_.curl_require_tls &&
+        curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1)) != CURLE_OK) {
+        throw CheckerException("Error setting option: [CURLOPT_SSLVERSION]");
+    }
+    if (config_.curl_ssl_verifyhost) {
+        easy_.set_option_long(CURLOPT_SSL_VERIFYHOST, 2);
+    } else {
+        easy_.set_option_bool(CURLOPT_SSL_VERIFYHOST, false);
+    }
+    easy_.set_option_bool(CURLOPT_SSL_VERIFYPEER, config_.curl_ssl_verifypeer);
+    easy_.set_option_string(CURLOPT_CAINFO, config_.curl_cainfo_filename);
+    easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
+    easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
+}
+
+void CurlTransfer::fill_buffer() {
+    read_pos_ = 0;
+    buffer_.clear();
+    trace("fill buffer attempt");
+    while (running_ && buffer_.empty()) {
+        long curl_timeout = -1;
+        const CURLMcode timeout_code = curl_multi_timeout(multi_.get(), &curl_timeout);
+        if (timeout_code != CURLM_OK) {
+            throw CheckerException("cURL timeout error: [" + code_text(timeout_code) + "]");
+        }
+        const SelectWait wait = select_wait_for(curl_timeout);
+
+        SocketSets sets;
+        clear_socket_sets(sets);
+        int max_descriptor = -1;
+        const CURLMcode fdset_code =
+            curl_multi_fdset(multi_.get(), &sets.read_set, &sets.write_set, &sets.exception_set, &max_descriptor);
+        if (fdset_code != CURLM_OK) {
+            throw CheckerException("cURL fdset error: [" + code_text(fdset_code) + "]");
+        }
+        if (max_descriptor == -1) {
+            // No socket yet (for example during name resolution): libcurl needs time, not events.
+            trace("fdset fail, enter sleep branch");
+            sleep_millis(config_.curl_fdset_timeout_millis);
+        } else {
+            trace("fdset success, performing select");
+            if (select_sockets(max_descriptor, sets, wait.seconds, wait.microseconds) == -1) {
+                trace("select fail");
+                select_failures_.record_failure(last_socket_error());
+                continue;
+            }
+            select_failures_.reset();
+        }
+
+        int running_handles = -1;
+        const CURLMcode perform_code = curl_multi_perform(multi_.get(), &running_handles);
+        if (perform_code != CURLM_OK) {
+            throw CheckerException("cURL multi_perform error: [" + code_text(perform_code) + "]");
+        }
+        trace("perform complete, result: [" + to_string(static_cast<int32_t>(running_handles)) + "]");
+        running_ = running_handles == 1;
+        if (!running_) {
+            note_transfer_result();
+            check_connection_closed();
+        }
+    }
+}
+
+void CurlTransfer::note_transfer_result() {
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+        if (message->msg != CURLMSG_DONE) {
+            continue;
+        }
+        trace("transfer done, result: [" + code_text(message->data.result) + "]");
+        // Other results already show as missing headers, an error status or a short document.
+        if (message->data.result == CURLE_OPERATION_TIMEDOUT) {
+            record_callback_error(curl_easy_strerror(message->data.result));
+        }
+    }
+}
+
+void CurlTransfer::check_connection_closed() {
+    trace("connection closed, headers: [" + to_string(headers_received_) + "]");
+    trace("connection closed, response_code: [" + to_string(response_code_) + "]");
+    if (!headers_received_) {
+        throw CheckerException("HTTP connection error");
+    }
+    if (response_code_ >= 400) {
+        throw CheckerException("HTTP error returned from server," + std::string(" response_code: [") +
+                               to_string(response_code_) + "]");
+    }
+}
+
+std::size_t CurlTransfer::read_chunk(char* destination, std::size_t length) {
+    trace("response chunk read, size: [" + to_string(static_cast<uint64_t>(length)) + "]");
+    if (read_pos_ == buffer_.size()) {
+        trace("buffer empty");
+        if (!running_) {
+            trace("connection closed");
+            return 0;
+        }
+        fill_buffer();
+        if (buffer_.empty()) {
+            trace("zero read");
+            return 0;
+        }
+    }
+    const std::size_t count = std::min<std::size_t>(length, buffer_.size() - read_pos_);
+    std::memcpy(destination, buffer_.data() + read_pos_, count);
+    read_pos_ += count;
+    trace("response chunk read finish, size: [" + to_string(static_cast<uint64_t>(count)) + "]");
+    return count;
+}
+
+std::size_t CurlTransfer::receive_data(const char* data, std::size_t size, std::size_t count) {
+    const std::size_t delivered = size * count;
+    if (delivered > config_.curl_max_bufsize_bytes) {
+        throw CheckerException("'curl_max_bufsize_bytes' exceeded: [" + to_string(static_cast<uint64_t>(delivered)) +
+                               "]");
+    }
+    total_received_ += delivered;
+    if (total_received_ > config_.max_response_size_bytes) {
+        throw CheckerException("'max_response_size_bytes' exceeded: [" + to_string(total_received_) + "]");
+    }
+    if (response_code_ >= 400) {
+        // An error page is never parsed: otherwise a JSON error body that completes before
+        // the transfer ends would pass as a document. The end-of-transfer check reports it.
+        trace("error response body skipped, size: [" + to_string(static_cast<uint64_t>(delivered)) + "]");
+        return delivered;
+    }
+    buffer_.append(data, delivered);
+    trace("data chunk received, size: [" + to_string(static_cast<uint64_t>(buffer_.size())) + "]");
+    if (tracer_.is_enabled()) {
+        trace("EVENT_RESPONSE " + buffer_);
+    }
+    return delivered;
+}
+
+void CurlTransfer::receive_header() {
+    headers_received_ = true;
+    response_code_ = easy_.get_info_long(CURLINFO_RESPONSE_CODE);
+}
+
+void CurlTransfer::record_callback_error(const std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    if (!callback_errors_.empty()) {
+        callback_errors_ += "\n";
+    }
+    callback_errors_ += text;
+}
+
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer) {
+    // Declared in acquisition order, so they are released in reverse: transfer, easy handle
+    // (removed from the multi handle, then cleaned up), multi handle, global state.
+    const CurlGlobal global;
+    CurlMulti multi(curl_multi_init());
+    multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
+    CurlEasy easy(multi, curl_easy_init());
+    CurlTransfer transfer(config, tracer, multi, easy);
+    transfer.apply_options();
+    tracer.add("curl init complete");
+
+    json_error_t error{};
+    json_t* parsed = json_load_callback(parser_read_callback, &transfer, json_parse_flags, &error);
+    if (parsed != nullptr) {
+        return adopt_json(parsed);
+    }
+    const std::string& callback_errors = transfer.callback_errors();
+    if (!callback_errors.empty() && error.line == 1 && error.column == 0 && error.position == 0) {
+        throw CheckerException("HTTP connection error: [" + callback_errors + "]");
+    }
+    throw CheckerException("Error parsing JSON," + std::string(" text: [") + error.text + "]," + " line: [" +
+                           to_string(static_cast<int32_t>(error.line)) + "]," + " column: [" +
+                           to_string(static_cast<int32_t>(error.column)) + "]," + " position: [" +
+                           to_string(static_cast<int32_t>(error.position)) + "], callback error: [" +
+                           callback_errors + "]");
+}
+
+}  // namespace checker

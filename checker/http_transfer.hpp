@@ -1,0 +1,71 @@
+// The HTTPS download of the DM response: libcurl's multi interface driven by the JSON parser.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "checker/checker_config.hpp"
+#include "checker/curl_owners.hpp"
+#include "checker/select_failure_limit.hpp"
+#include "support/json_helpers.hpp"
+#include "support/tracer.hpp"
+
+namespace checker {
+
+// How long one cycle waits in select for a libcurl timeout in milliseconds: 10 s when
+// libcurl names none (-1 or 0), otherwise the timeout with its whole seconds capped at 10.
+struct SelectWait {
+    long seconds;
+    long microseconds;
+};
+SelectWait select_wait_for(long curl_timeout_millis);
+
+// One transfer: the bytes libcurl delivered in the current fill cycle and the state the
+// callbacks collect. Its address is the user pointer of all three callbacks.
+class CurlTransfer {
+public:
+    CurlTransfer(const CheckerConfig& config, Tracer& tracer, CurlMulti& multi, CurlEasy& easy);
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    void apply_options();
+    // Runs libcurl cycles until bytes arrived or the transfer ended.
+    void fill_buffer();
+    // Hands buffered bytes to the parser, filling the buffer when it is empty; 0 at the end.
+    std::size_t read_chunk(char* destination, std::size_t length);
+    // Takes one delivery of body bytes; throws when a size limit is passed.
+    std::size_t receive_data(const char* data, std::size_t size, std::size_t count);
+    // Notes that headers arrived and the status libcurl reports for them.
+    void receive_header();
+    // Run once libcurl reports the end: throws without headers or for status 400 and above.
+    void check_connection_closed();
+
+    // Appends a callback's failure text, one per line.
+    void record_callback_error(const std::string& text);
+    const std::string& callback_errors() const { return callback_errors_; }
+
+private:
+    void trace(const std::string& event_text);
+    // Reads libcurl's result for the ended transfer; a time-out joins the callback errors.
+    void note_transfer_result();
+
+    const CheckerConfig& config_;
+    Tracer& tracer_;
+    CurlMulti& multi_;
+    CurlEasy& easy_;
+    std::string buffer_;
+    uint64_t read_pos_ = 0;
+    bool running_ = true;
+    bool headers_received_ = false;
+    int32_t response_code_ = -1;
+    std::string callback_errors_;
+    uint64_t total_received_ = 0;
+    SelectFailureLimit select_failures_;
+};
+
+// Downloads remote_version_url, parsing it while it arrives, and returns the document after
+// the load hook (a version-descriptor object).
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer);
+
+}  // namespace checker

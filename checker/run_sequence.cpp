@@ -1,0 +1,139 @@
+// The checker's run: command line, configuration, then the version check or the delete mode.
+#include "checker/run_sequence.hpp"
+
+#include <exception>
+#include <iostream>
+
+#include "checker/command_line.hpp"
+#include "checker/http_transfer.hpp"
+#include "support/diagnostic_text.hpp"
+#include "support/file_access.hpp"
+#include "support/json_helpers.hpp"
+#include "support/paths.hpp"
+#include "support/version_descriptor.hpp"
+
+namespace checker {
+namespace {
+
+constexpr uint32_t config_read_limit = 32768;
+
+struct UpdateFolders {
+    std::string vendor;
+    std::string application;
+    std::string update;
+};
+
+UpdateFolders update_folders(const CheckerConfig& config) {
+    UpdateFolders folders;
+    folders.vendor = user_data_dir() + config.vendor_name;
+    folders.application = folders.vendor + "/" + config.application_name;
+    folders.update = folders.application + "/update";
+    return folders;
+}
+
+// Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
+void run_delete_mode(const CheckerConfig& config) {
+    const UpdateFolders folders = update_folders(config);
+    delete_file(folders.update + "/version.json");
+    delete_file(folders.update + "/trace.json");
+    remove_directory(folders.update);
+    remove_directory(folders.application);
+    remove_directory(folders.vendor);
+}
+
+int run_version_check(const CheckerConfig& config, Tracer& tracer) {
+    std::string version_path;
+    uint64_t local_number = 0;
+    try {
+        version_path = version_file_path(config);
+        tracer.add("local version path resolved, path: [" + version_path + "]");
+        const VersionDescriptor stored = load_local_version(config.max_json_size_bytes, version_path);
+        local_number = stored.version_number;
+        tracer.add("local version loaded, version number: [" + to_string(local_number) + "]");
+        tracer.add("EVENT_LOCALVERSION " + to_string(local_number));
+
+        const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer));
+        const uint64_t remote_number = remote.version_number;
+        tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
+        tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));
+
+        if (remote_number > local_number) {
+            dump_json_to_file(descriptor_to_json(remote), version_path);
+            tracer.add("remote version written, path: [" + version_path + "]");
+            tracer.add("EVENT_WRITTEN " + version_path);
+            std::cout << current_timestamp() << " INFO: new version descriptor obtained: [" << version_path << "]"
+                      << " old version_number: [" << to_string(local_number) << "],"
+                      << " new version number: [" << to_string(remote_number) << "]" << std::endl;
+        }
+        write_trace(config, tracer);
+        return 0;
+    } catch (const std::exception& failure) {
+        const std::string text = failure.what();
+        try {
+            tracer.add("ERROR: " + text);
+        } catch (const std::exception&) {
+            // The failure line below still reports the run.
+        }
+        std::cerr << current_timestamp() << " ERROR: " << text << "; local version, path: [" << version_path << "],"
+                  << " version_number: [" << to_string(local_number) << "]" << std::endl;
+        write_trace(config, tracer);
+        return 1;
+    }
+}
+
+int run_configured(const CheckerOptions& options) {
+    const std::string executable_directory = parent_directory(executable_path());
+    const std::string config_path = config_file_path(options.config_path(), executable_directory);
+    const CheckerConfig config = load_config(load_json_from_file(config_path, config_read_limit), executable_directory);
+    Tracer tracer(config.system_trace_enable);
+    tracer.add("EVENT_PID " + to_string(current_process_id()));
+    tracer.add("config loaded from path: [" + config_path + "]");
+    if (options.delete_requested()) {
+        run_delete_mode(config);
+        return 0;
+    }
+    return run_version_check(config, tracer);
+}
+
+}  // namespace
+
+std::string config_file_path(const std::optional<std::string>& config_option, const std::string& executable_directory) {
+    return config_option ? *config_option : executable_directory + "config.json";
+}
+
+std::string version_file_path(const CheckerConfig& config) {
+    const UpdateFolders folders = update_folders(config);
+    create_directory(folders.vendor);
+    create_directory(folders.application);
+    create_directory(folders.update);
+    return folders.update + "/version.json";
+}
+
+void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
+    if (!tracer.is_enabled()) {
+        return;
+    }
+    try {
+        const std::string trace_path =
+            user_data_dir() + config.vendor_name + "/" + config.application_name + "/update/trace.json";
+        dump_json_to_file(tracer.events(), trace_path);
+        std::cout << "Trace written, path: [" << trace_path << "]" << std::endl;
+    } catch (...) {
+        // A trace that cannot be written never changes the outcome of the run.
+    }
+}
+
+int run_checker(int argc, const char** argv) {
+    const CheckerOptions options = parse_command_line(argc, argv);
+    if (const std::optional<int> status = answer_command_line(options)) {
+        return *status;
+    }
+    try {
+        return run_configured(options);
+    } catch (const std::exception& failure) {
+        std::cerr << current_timestamp() << " ERROR: " << failure.what() << std::endl;
+        return 1;
+    }
+}
+
+}  // namespace checker

@@ -1,0 +1,18 @@
+// Small text helpers for reading artifact file names.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace checker {
+
+// The non-empty tokens between delimiters, in order: "a//b/" gives a and b.
+std::vector<std::string> split(const std::string& text, char delimiter);
+bool starts_with(const std::string& text, const std::string& prefix);
+// False when the suffix is longer than the text.
+bool ends_with(const std::string& text, const std::string& suffix);
+// Prefixes the fill character until the text is at least width long; longer texts stay.
+std::string pad_left(const std::string& text, std::size_t width, char fill);
+
+}  // namespace checker
