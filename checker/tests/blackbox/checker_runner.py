@@ -1,0 +1,118 @@
+"""Runs the built checker with a private per-user folder and reads what it leaves behind.
+
+Two points are meant to be replaced by a runner that starts the checker another way (for
+example under another operating-system layer): to_checker_path, through which every path given
+to the checker passes, and user_data_folder, which says where the checker keeps its per-user
+files. The command itself comes from CHECKER_COMMAND."""
+
+import json
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+
+from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config  # noqa: E402,F401
+from fixtures.tls import shared_test_pki  # noqa: E402,F401
+
+TIMESTAMP = r"\d{4}-\d\d-\d\d_\d\d:\d\d:\d\d"
+
+
+def checker_command() -> list:
+    """The command that starts the checker, from CHECKER_COMMAND (split like a shell would)."""
+    return shlex.split(os.environ["CHECKER_COMMAND"])
+
+
+def to_checker_path(path) -> str:
+    """A path of this machine as the checker must be given it (in config.json or arguments)."""
+    return str(path)
+
+
+def user_data_folder(data_home: Path) -> Path:
+    """The folder the checker's user_data_dir names when XDG_DATA_HOME is data_home."""
+    return Path(data_home)
+
+
+class CheckerWorkspace:
+    """A temporary folder with its own per-user data folder, config files and checker runs."""
+
+    def __init__(self):
+        self._holder = tempfile.TemporaryDirectory(prefix="checker-test-")
+        self.root = Path(self._holder.name)
+        self.data_home = self.root / "data"
+        self.data_home.mkdir()
+        self.environment = dict(os.environ, XDG_DATA_HOME=to_checker_path(self.data_home))
+
+    def cleanup(self):
+        self._holder.cleanup()
+
+    def update_folder(self, vendor="quorvane", application="update_checker") -> Path:
+        return user_data_folder(self.data_home) / vendor / application / "update"
+
+    @property
+    def version_file(self) -> Path:
+        return self.update_folder() / "version.json"
+
+    @property
+    def trace_file(self) -> Path:
+        return self.update_folder() / "trace.json"
+
+    def write_config(self, settings, name="config.json") -> Path:
+        path = self.root / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.write_text(settings if isinstance(settings, str) else json.dumps(settings))
+        return path
+
+    def store_version(self, version_number: int) -> bytes:
+        """Writes a version.json holding version_number and returns its bytes."""
+        self.update_folder().mkdir(parents=True, exist_ok=True)
+        self.version_file.write_text(json.dumps({"version_string": "stored", "version_number": version_number}))
+        return self.version_file.read_bytes()
+
+    def copy_checker(self, folder: Path) -> list:
+        """Copies the checker program into folder and returns the command that runs the copy."""
+        command = checker_command()
+        folder.mkdir(parents=True, exist_ok=True)
+        copy = folder / Path(command[-1]).name
+        shutil.copy2(command[-1], copy)
+        return command[:-1] + [str(copy)]
+
+    def run(self, *arguments, config=None, command=None, cwd=None, timeout=60) -> subprocess.CompletedProcess:
+        """Runs the checker; config (a path) is passed with --config."""
+        full = list(command or checker_command())
+        if config is not None:
+            full += ["--config", to_checker_path(config)]
+        full += list(arguments)
+        return subprocess.run(full, env=self.environment, cwd=cwd or self.root, capture_output=True, text=True,
+                              timeout=timeout, stdin=subprocess.DEVNULL)
+
+
+class CheckerTestCase(unittest.TestCase):
+    """A test with a fresh workspace and helpers for the checker's console lines."""
+
+    def setUp(self):
+        self.workspace = CheckerWorkspace()
+        self.addCleanup(self.workspace.cleanup)
+
+    def assert_failure_line(self, result, message_pattern, local_number=None):
+        """Status 1 and one timestamped ERROR line; with local_number, the version-check form."""
+        self.assertEqual(result.returncode, 1, result.stderr)
+        pattern = TIMESTAMP + " ERROR: " + message_pattern
+        if local_number is not None:
+            pattern += re.escape(f"; local version, path: [{to_checker_path(self.workspace.version_file)}],"
+                                 f" version_number: [{local_number}]")
+        self.assertRegex(result.stderr, "^" + pattern + "\n$")
+
+    def assert_stored_update(self, result, old_number, new_number):
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr, "")
+        self.assertRegex(result.stdout, "^" + TIMESTAMP + re.escape(
+            f" INFO: new version descriptor obtained: [{to_checker_path(self.workspace.version_file)}]"
+            f" old version_number: [{old_number}], new version number: [{new_number}]") + "\n")
+        self.assertEqual(json.loads(self.workspace.version_file.read_text())["version_number"], new_number)

@@ -1,0 +1,140 @@
+"""The checker against nginx as its metadata service: storing, comparing, tracing, limits."""
+
+import json
+import re
+import tempfile
+import unittest
+from pathlib import Path
+
+from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
+                            to_checker_path)
+from fixtures.nginx_server import NginxServer
+from fixtures.sample_documents import dm_response
+
+DM = dm_response(padding_elements=200)  # about 60 kB: several deliveries, worth compressing
+DOCUMENTS = {
+    "dm.json": DM,
+    "zero.json": json.dumps({"version_string": "none", "version_number": 0}).encode(),
+    "two-documents.json": DM + b"\n" + dm_response("java-1.8.0-openjdk-1.8.0.999-1.b99.quorvane.windows.x86_64.zip"),
+    "duplicate.json": b'[{"featuredArtifact": {"url": "a", "url": "b"}}]',
+    "not-dm.json": b"[1, 2, 3]",
+}
+
+
+class VersionCheckTest(CheckerTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pki = shared_test_pki()
+        cls.document_root = tempfile.TemporaryDirectory(prefix="checker-www-")
+        for name, content in DOCUMENTS.items():
+            (Path(cls.document_root.name) / name).write_bytes(content)
+        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.document_root.cleanup()
+
+    def config_for(self, path, host="127.0.0.1", **settings):
+        return self.workspace.write_config(checker_config(
+            self.server.url(path, host), to_checker_path(self.pki.ca_certificate), **settings))
+
+    def test_first_run_stores_the_descriptor_and_the_second_stays_quiet(self):
+        config = self.config_for("dm.json")
+        self.assert_stored_update(self.workspace.run(config=config), 0, DEMO_VERSION_NUMBER)
+        stored = json.loads(self.workspace.version_file.read_text())
+        self.assertEqual(list(stored), ["package_name", "package_description", "os_name", "os_arch", "version_string",
+                                        "version_number", "ui_balloon_text", "ui_update_header", "ui_update_text"])
+        self.assertEqual(stored["version_string"], "1.8.0.222-1.b10")
+        before = self.workspace.version_file.read_bytes()
+        again = self.workspace.run(config=config)
+        self.assertEqual((again.returncode, again.stdout, again.stderr), (0, "", ""))
+        self.assertEqual(self.workspace.version_file.read_bytes(), before)
+
+    def test_equal_or_newer_stored_version_is_kept(self):
+        config = self.config_for("dm.json")
+        for stored_number in (DEMO_VERSION_NUMBER, DEMO_VERSION_NUMBER + 1):
+            stored = self.workspace.store_version(stored_number)
+            result = self.workspace.run(config=config)
+            self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
+            self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    def test_remote_version_zero_writes_nothing(self):
+        result = self.workspace.run(config=self.config_for("zero.json"))
+        self.assertEqual((result.returncode, result.stdout, result.stderr), (0, "", ""))
+        self.assertFalse(self.workspace.version_file.exists())
+
+    def test_gzip_and_redirect_through_localhost(self):
+        result = self.workspace.run(config=self.config_for("redirect", host="localhost"))
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        log = self.server.access_log()
+        self.assertIn("/redirect 302", log)
+        self.assertRegex(log, r"/dm.json 200 \d+ gzip_ratio=\d")
+
+    def test_unfollowed_redirect_body_is_not_a_document(self):
+        result = self.workspace.run(config=self.config_for("redirect", curl_followlocation=False))
+        self.assert_failure_line(result, r"Error parsing JSON, text: \[.*\], callback error: \[\]", 0)
+
+    def test_tracing_records_the_run_in_order(self):
+        result = self.workspace.run(config=self.config_for("dm.json", system_trace_enable=True))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        trace_path = to_checker_path(self.workspace.trace_file)
+        self.assertTrue(result.stdout.endswith(f"Trace written, path: [{trace_path}]\n"))
+        events = json.loads(self.workspace.trace_file.read_text())
+        keys, texts = list(events), list(events.values())
+        self.assertEqual([int(key.rsplit("_", 1)[1]) for key in keys], list(range(1, len(keys) + 1)))
+        self.assertRegex(texts[0], r"^EVENT_PID \d+$")
+        version_path = to_checker_path(self.workspace.version_file)
+        milestones = ["EVENT_LOCALVERSION 0", "EVENT_URL " + self.server.url("dm.json"), "curl init complete",
+                      f"EVENT_REMOTEVERSION {DEMO_VERSION_NUMBER}", "EVENT_WRITTEN " + version_path]
+        self.assertEqual([text for text in texts if text in milestones], milestones)
+        responses = [text[len("EVENT_RESPONSE "):] for text in texts if text.startswith("EVENT_RESPONSE ")]
+        self.assertTrue(responses and DM.decode().startswith(responses[0]), "the first delivery is traced as text")
+
+    def test_download_failure_is_reported_with_the_stored_version_and_traced(self):
+        self.workspace.store_version(7)
+        result = self.workspace.run(config=self.config_for("missing.json", system_trace_enable=True))
+        message = "HTTP connection error: [HTTP error returned from server, response_code: [404]]"
+        self.assertEqual(result.returncode, 1)
+        self.assertRegex(result.stderr, re.escape(message) + r"; local version, path: \[.*\], version_number: \[7\]")
+        self.assertIn("Trace written, path: [", result.stdout)
+        events = list(json.loads(self.workspace.trace_file.read_text()).values())
+        self.assertEqual(events[-1], "ERROR: " + message)
+
+    def test_only_the_first_document_is_read(self):
+        self.assert_stored_update(self.workspace.run(config=self.config_for("two-documents.json")),
+                                  0, DEMO_VERSION_NUMBER)
+
+    def test_rejected_documents(self):
+        cases = {"duplicate.json": r"Error parsing JSON, text: \[duplicate object key.*",
+                 "not-dm.json": re.escape("Cannot extract 'featuredArtifact' from DM response")}
+        for path, pattern in cases.items():
+            with self.subTest(path):
+                self.assert_failure_line(self.workspace.run(config=self.config_for(path)), pattern, 0)
+
+    def test_size_limits(self):
+        # Without gzip each delivery is at most the receive buffer size.
+        small_buffer = {"curl_accept_encoding": "", "curl_buffersize_bytes": 1024}
+        self.assert_stored_update(self.workspace.run(config=self.config_for(
+            "dm.json", curl_max_bufsize_bytes=1024, **small_buffer)), 0, DEMO_VERSION_NUMBER)
+        cases = [({"curl_max_bufsize_bytes": 1023, **small_buffer}, r"'curl_max_bufsize_bytes' exceeded: \[1024\]"),
+                 ({"max_response_size_bytes": 10000}, r"'max_response_size_bytes' exceeded: \[\d+\]")]
+        for settings, pattern in cases:
+            with self.subTest(settings=settings):
+                stored = self.workspace.store_version(1)
+                result = self.workspace.run(config=self.config_for("dm.json", **settings))
+                self.assert_failure_line(result, ".*" + pattern + r"\]", 1)
+                self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    def test_relative_ca_file_and_default_config_lie_next_to_the_executable(self):
+        program_folder = self.workspace.root / "program"
+        command = self.workspace.copy_checker(program_folder)
+        (program_folder / "certs").mkdir()
+        (program_folder / "certs" / "ca.pem").write_bytes(self.pki.ca_certificate.read_bytes())
+        (program_folder / "config.json").write_text(json.dumps(
+            checker_config(self.server.url("dm.json"), "certs/ca.pem")))
+        self.assert_stored_update(self.workspace.run(command=command), 0, DEMO_VERSION_NUMBER)
+
+
+if __name__ == "__main__":
+    unittest.main()
