@@ -1,0 +1,101 @@
+"""The checker against servers that fail, stall, flood or lie: each run ends in time, with
+status 1 and its message, and leaves the stored version.json as it was."""
+
+import gzip
+import json
+import re
+import time
+import unittest
+
+from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
+                            to_checker_path)
+from fixtures.misbehaving_server import (MisbehavingServer, close_before_headers, endless_body,
+                                         hang_after_headers, redirect_loop, reset_mid_body, send_document)
+from fixtures.ports import free_port
+from fixtures.sample_documents import dm_response
+
+DM = dm_response(padding_elements=20)
+CONNECTION_ERROR = re.escape("HTTP connection error: [HTTP connection error]")
+TIMED_OUT = r".*Timeout was reached.*"
+TIME_LIMIT_MILLIS = 1500
+
+
+def status_error(code):
+    return re.escape(f"HTTP connection error: [HTTP error returned from server, response_code: [{code}]]")
+
+
+class MisbehavingServerTest(CheckerTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pki = shared_test_pki()
+
+    def run_against(self, handler, certificate=None, url=None, **settings):
+        """Runs the checker against a server with handler; returns the result and the seconds taken."""
+        with MisbehavingServer(handler, certificate or self.pki.loopback) as server:
+            config = self.workspace.write_config(checker_config(
+                url or server.url(), to_checker_path(self.pki.ca_certificate), **settings))
+            started = time.monotonic()
+            result = self.workspace.run(config=config)
+            return result, time.monotonic() - started
+
+    def test_failures_end_in_time_and_keep_the_stored_version(self):
+        bomb = gzip.compress(b"[" + b" " * 20_000_000)
+        cases = [
+            ("closed before any header", close_before_headers(), {}, CONNECTION_ERROR),
+            ("reset in mid-body", reset_mid_body(DM, 500), {},
+             r"Error parsing JSON, text: \[.*\], line: \[\d+\], column: \[\d+\], position: \[\d+\], callback error: \[\]"),
+            ("404 with a page", send_document(b"<html>missing</html>", 404, "Not Found"), {}, status_error(404)),
+            # A JSON body on an error status must not pass as a document, however it arrives.
+            ("500 with a JSON body", send_document(b'{"version_number": 99}', 500, "Oops", chunk_size=4, delay=0.02),
+             {}, status_error(500)),
+            ("body dripped past the time limit", send_document(DM, chunk_size=200, delay=0.2), {}, TIMED_OUT),
+            ("body that never ends, slowly", endless_body(delay=0.05), {}, TIMED_OUT),
+            ("body that never ends, fast", endless_body(), {"max_response_size_bytes": 300_000},
+             r".*'max_response_size_bytes' exceeded: \[\d+\]\]"),
+            ("headers, then silence", hang_after_headers(), {}, TIMED_OUT),
+            ("gzip bomb", send_document(bomb, headers=["Content-Encoding: gzip"]), {"max_response_size_bytes": 1_000_000},
+             r".*'max_response_size_bytes' exceeded: \[\d+\]\]"),
+            ("redirect loop", redirect_loop(), {"curl_maxredirs": 5}, r"Error parsing JSON, text: \[.*callback error: \[\]"),
+            ("certificate for another host", send_document(DM), {"certificate": self.pki.other_host}, CONNECTION_ERROR),
+            ("certificate from an unknown CA", send_document(DM), {"certificate": self.pki.unknown_ca},
+             CONNECTION_ERROR),
+            ("nothing listening", send_document(DM), {"url": f"https://127.0.0.1:{free_port()}/dm.json"},
+             CONNECTION_ERROR),
+        ]
+        for name, handler, settings, pattern in cases:
+            with self.subTest(name):
+                stored = self.workspace.store_version(5)
+                result, seconds = self.run_against(handler, curl_timeout_millis=TIME_LIMIT_MILLIS, **settings)
+                self.assert_failure_line(result, pattern, 5)
+                self.assertLess(seconds, TIME_LIMIT_MILLIS / 1000 + 5)
+                self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    def test_time_limit_shows_when_no_byte_arrived(self):
+        silent = lambda connection, path, stopping: stopping.wait()  # noqa: E731
+        cases = [(silent, "Timeout was reached\nHTTP connection error"), (hang_after_headers(), "Timeout was reached")]
+        for handler, collected in cases:
+            with self.subTest(collected):
+                result, _ = self.run_against(handler, curl_timeout_millis=500)
+                self.assert_failure_line(result, re.escape(f"HTTP connection error: [{collected}]"), 0)
+
+    def test_awkward_but_valid_deliveries_are_read_whole(self):
+        cases = [
+            ("dripped within the time limit", send_document(DM, chunk_size=500, delay=0.01), {}),
+            ("chunked coding in small chunks", send_document(DM, chunk_size=97, headers=["Transfer-Encoding: chunked"]),
+             {}),
+            ("gzip over chunks", send_document(DM, chunk_size=64, gzip_body=True,
+                                                headers=["Transfer-Encoding: chunked"]), {}),
+            ("a document, then endless bytes", endless_body(start=DM), {}),
+            ("host name not checked", send_document(DM), {"certificate": self.pki.other_host,
+                                                          "curl_ssl_verifyhost": False}),
+        ]
+        for name, handler, settings in cases:
+            with self.subTest(name):
+                self.workspace.store_version(5)
+                result, _ = self.run_against(handler, curl_timeout_millis=10_000, system_trace_enable=True, **settings)
+                self.assert_stored_update(result, 5, DEMO_VERSION_NUMBER)
+                self.assertEqual(json.loads(self.workspace.version_file.read_text())["os_arch"], "x86_64")
+
+
+if __name__ == "__main__":
+    unittest.main()
