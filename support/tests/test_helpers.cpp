@@ -1,5 +1,5 @@
-// Temporary folders, raw file contents and a child process with a file-size limit, for tests.
-#include "test_files.hpp"
+// Test helpers: temporary folders, raw file contents, a size-limited child.
+#include "test_helpers.hpp"
 
 #include <algorithm>
 #include <csignal>

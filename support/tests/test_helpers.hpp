@@ -1,10 +1,12 @@
-// Temporary folders, raw file contents and a child process with a file-size limit, for tests.
+// Test helpers: temporary folders, raw file contents, a size-limited child, caught messages.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "support/checker_exception.hpp"
 
 namespace support_test {
 
@@ -27,6 +29,17 @@ private:
 
 void write_raw(const std::string& path, const std::string& bytes);
 std::string read_raw(const std::string& path);
+
+// The message of the CheckerException that call throws, or "" when it throws none.
+template <typename Call>
+std::string failure_of(Call call) {
+    try {
+        call();
+    } catch (const checker::CheckerException& failure) {
+        return failure.what();
+    }
+    return "";
+}
 
 // Runs body in a forked child whose files may grow to at most limit bytes (SIGXFSZ ignored,
 // so writes fail with EFBIG). Returns the text of the exception body threw, "" when none.

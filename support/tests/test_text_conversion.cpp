@@ -1,66 +1,40 @@
 // Tests of UTF-8 / UTF-16 conversion and of the strict number parsers.
-#include <cstdint>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "support/checker_exception.hpp"
 #include "support/text_conversion.hpp"
+#include "test_helpers.hpp"
 
 using namespace checker;
-
-namespace {
-
-// The message of the CheckerException that call throws, or "" when it throws none.
-template <typename Call>
-std::string failure_of(Call call) {
-    try {
-        call();
-    } catch (const CheckerException& failure) {
-        return failure.what();
-    }
-    return "";
-}
-
-}  // namespace
-
-TEST(TextConversion, EmptyInputGivesEmptyOutput) {
-    EXPECT_EQ("", narrow(u""));
-    EXPECT_EQ("", narrow(nullptr, 0));
-    EXPECT_EQ(u"", widen(""));
-}
+using support_test::failure_of;
 
 TEST(TextConversion, RoundTripKeepsAllPlanesAndEmbeddedNul) {
+    EXPECT_EQ("", narrow(nullptr, 0));
+    EXPECT_EQ(u"", widen(""));
     const std::string text("a\0\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80z", 12);
     const std::u16string wide = widen(text);
     EXPECT_EQ(std::u16string(u"a\0\u00E4\u20AC\U0001F600z", 7), wide);
     EXPECT_EQ(text, narrow(wide));
-    EXPECT_EQ(text, narrow(wide.data(), wide.size()));
 }
 
-TEST(TextConversion, UnpairedSurrogatesNarrowToReplacementCharacter) {
-    const std::string replacement = "\xEF\xBF\xBD";
-    EXPECT_EQ("a" + replacement + "b", narrow(std::u16string{u'a', char16_t(0xD800), u'b'}));
-    EXPECT_EQ(replacement, narrow(std::u16string{char16_t(0xDC00)}));
-    EXPECT_EQ(replacement + replacement, narrow(std::u16string{char16_t(0xDC00), char16_t(0xD800)}));
-    EXPECT_EQ("x" + replacement, narrow(std::u16string{u'x', char16_t(0xDBFF)}));
-}
-
-TEST(TextConversion, MalformedUtf8WidensOneReplacementPerMaximalSubpart) {
+TEST(TextConversion, InvalidInputBecomesReplacementCharacters) {
+    const std::string r8 = "\xEF\xBF\xBD";
+    EXPECT_EQ("a" + r8 + "b", narrow(std::u16string{u'a', char16_t(0xD800), u'b'}));
+    EXPECT_EQ(r8 + r8, narrow(std::u16string{char16_t(0xDC00), char16_t(0xD800)}));
+    // One U+FFFD for each maximal invalid subsequence, as Windows does.
     const char16_t r = 0xFFFD;
-    EXPECT_EQ((std::u16string{r, u'A'}), widen("\xE2\x82" "A"));                 // truncated sequence
-    EXPECT_EQ((std::u16string{u'x', r}), widen("x\xF0\x9F\x98"));                // truncated at the end
-    EXPECT_EQ((std::u16string{r, r}), widen("\xC0\xAF"));                        // overlong form
-    EXPECT_EQ((std::u16string{r, r, r}), widen("\xED\xA0\x80"));                 // encoded surrogate
-    EXPECT_EQ((std::u16string{r, r, r, r}), widen("\xF4\x90\x80\x80"));          // above U+10FFFF
-    EXPECT_EQ((std::u16string{r, u'a', r}), widen("\x80" "a\xFF"));              // stray bytes
+    EXPECT_EQ((std::u16string{r, u'A'}), widen("\xE2\x82" "A"));
+    EXPECT_EQ((std::u16string{u'x', r}), widen("x\xF0\x9F\x98"));
+    EXPECT_EQ((std::u16string{r, r}), widen("\xC0\xAF"));
+    EXPECT_EQ((std::u16string{r, r, r}), widen("\xED\xA0\x80"));
+    EXPECT_EQ((std::u16string{r, r, r, r}), widen("\xF4\x90\x80\x80"));
+    EXPECT_EQ((std::u16string{r, u'a', r}), widen("\x80" "a\xFF"));
 }
 
 TEST(NumberParsing, AcceptedTexts) {
-    EXPECT_EQ(42u, parse_uint32("42"));
     EXPECT_EQ(42u, parse_uint32(" 42"));
     EXPECT_EQ(0u, parse_uint32(""));
-    EXPECT_EQ(0u, parse_uint64(""));
     EXPECT_EQ(31u, parse_uint32("0x1F"));
     EXPECT_EQ(8u, parse_uint32("010"));
     EXPECT_EQ(4294967295u, parse_uint32("4294967295"));
@@ -71,7 +45,6 @@ TEST(NumberParsing, AcceptedTexts) {
 TEST(NumberParsing, RejectedTexts) {
     EXPECT_EQ("Cannot parse uint32_t from string: [42 ]", failure_of([] { parse_uint32("42 "); }));
     EXPECT_EQ("Cannot parse uint32_t from string: [08]", failure_of([] { parse_uint32("08"); }));
-    EXPECT_EQ("Cannot parse uint32_t from string: [abc]", failure_of([] { parse_uint32("abc"); }));
     EXPECT_EQ("Value overflow for uint32_t from string: [4294967296]", failure_of([] { parse_uint32("4294967296"); }));
     EXPECT_EQ("Value overflow for uint32_t from string: [-1]", failure_of([] { parse_uint32("-1"); }));
     const std::string nines(20, '9');

@@ -1,28 +1,20 @@
 // Tests of the event tracer and the timestamp.
 #include <regex>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "support/checker_exception.hpp"
 #include "support/tracer.hpp"
-#include "test_files.hpp"
+#include "test_helpers.hpp"
 
 using namespace checker;
-
-TEST(Timestamp, HasTheFixedShape) {
-    const std::string stamp = current_timestamp();
-    EXPECT_TRUE(std::regex_match(stamp, std::regex(R"(\d{4}-\d{2}-\d{2}_\d{2}:\d{2}:\d{2})"))) << stamp;
-}
 
 TEST(Tracer, RecordsNothingWhenOff) {
     Tracer tracer;
     tracer.add("EVENT_PID 1");
     EXPECT_EQ(0u, tracer.counter());
     EXPECT_EQ(0u, json_object_size(tracer.events().get()));
-    tracer.set_enabled(true);
-    tracer.add("EVENT_PID 1");
-    EXPECT_EQ(1u, tracer.counter());
 }
 
 TEST(Tracer, KeysCountUpInRecordingOrderAndFileHasOneEventPerLine) {
@@ -35,22 +27,15 @@ TEST(Tracer, KeysCountUpInRecordingOrderAndFileHasOneEventPerLine) {
     json_t* value = nullptr;
     json_object_foreach(tracer.events().get(), key, value) { keys.push_back(key); }
     ASSERT_EQ(3u, keys.size());
-    const std::regex shape(R"(\d{4}-\d{2}-\d{2}_\d{2}:\d{2}:\d{2}_(\d+))");
     for (std::size_t index = 0; index < keys.size(); ++index) {
-        std::smatch match;
-        ASSERT_TRUE(std::regex_match(keys[index], match, shape)) << keys[index];
-        EXPECT_EQ(std::to_string(index + 1), match[1].str());
+        EXPECT_TRUE(std::regex_match(keys[index], std::regex(R"(\d{4}-\d{2}-\d{2}_\d{2}:\d{2}:\d{2}_)" +
+                                                             std::to_string(index + 1))))
+            << keys[index];
     }
-
     support_test::TemporaryFolder folder;
     dump_json_to_file(tracer.events(), folder.path("trace.json"));
     const std::string text = support_test::read_raw(folder.path("trace.json"));
-    EXPECT_NE(std::string::npos, text.find("\": \"two\\nlines\",\r\n"));
+    EXPECT_NE(std::string::npos, text.find("_2\": \"two\\nlines\",\r\n"));
     EXPECT_LT(text.find("_1\""), text.find("_2\""));
     EXPECT_LT(text.find("_2\""), text.find("_3\""));
-}
-
-TEST(Tracer, InvalidUtf8EventThrows) {
-    Tracer tracer(true);
-    EXPECT_THROW(tracer.add("bad\xFF"), CheckerException);
 }
