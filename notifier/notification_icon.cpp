@@ -1,0 +1,91 @@
+// Adds and removes the notifier's notification-area icon and balloon (Shell_NotifyIconW).
+#include "notifier/notification_icon.hpp"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "notifier/notifier_state.hpp"
+#include "notifier/resource_ids.h"
+#include "notifier/resource_strings.hpp"
+#include "support/diagnostic_text.hpp"
+
+namespace notifier {
+namespace {
+
+constexpr UINT icon_flags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO | NIF_SHOWTIP;
+static_assert(icon_flags == 0x97, "message, icon, tooltip, balloon, standard tooltip");
+constexpr DWORD balloon_flags = NIIF_USER | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME;
+static_assert(balloon_flags == 0x94, "own picture, no sound, respect quiet time");
+static_assert(notification_callback_message == 0x8001, "WM_APP + 1");
+constexpr int balloon_picture_size = 128;
+
+template <std::size_t capacity>
+constexpr int capacity_of(const WCHAR (&)[capacity]) {
+    return static_cast<int>(capacity);
+}
+
+}  // namespace
+
+bool add_notification(HWND window) {
+    trace("is due to add notification");
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = notification_icon_id;
+    data.uFlags = icon_flags;
+    data.uCallbackMessage = notification_callback_message;
+
+    const HRESULT icon_result = LoadIconMetric(notifier_state.instance_handle, MAKEINTRESOURCEW(IDI_NOTIFICATIONICON),
+                                               LIM_SMALL, &data.hIcon);
+    if (icon_result != S_OK) {
+        trace("'LoadIconMetric' fail, return: [" + checker::to_string(static_cast<int32_t>(icon_result)) + "]");
+        return false;
+    }
+    const HANDLE picture = LoadImageW(nullptr, wide(notifier_state.balloon_icon_path.c_str()), IMAGE_BITMAP,
+                                      balloon_picture_size, balloon_picture_size, LR_LOADFROMFILE);
+    if (picture == nullptr) {
+        trace("'LoadImageW' fail, error: [" + system_error_text(GetLastError()) + "]");
+        return false;
+    }
+    data.hBalloonIcon = static_cast<HICON>(picture);
+    data.dwInfoFlags = balloon_flags;
+
+    if (LoadStringW(notifier_state.instance_handle, string_tooltip, data.szTip, capacity_of(data.szTip)) == 0) {
+        trace("'LoadStringW' for tooltip fail, error: [" + system_error_text(GetLastError()) + "]");
+        return false;
+    }
+    if (LoadStringW(notifier_state.instance_handle, string_balloon_title, data.szInfoTitle,
+                    capacity_of(data.szInfoTitle)) == 0) {
+        trace("'LoadStringW' for title fail, error: [" + system_error_text(GetLastError()) + "]");
+        return false;
+    }
+    // A balloon text that does not fit with its terminator is not cut: the add fails.
+    const std::u16string& balloon_text = notifier_state.balloon_text;
+    if (balloon_text.size() >= static_cast<std::size_t>(capacity_of(data.szInfo))) {
+        return false;
+    }
+    std::copy(balloon_text.begin(), balloon_text.end(), data.szInfo);
+    data.szInfo[balloon_text.size()] = 0;
+
+    if (!Shell_NotifyIconW(NIM_ADD, &data)) {
+        trace("'Shell_NotifyIconW' main fail");
+        return false;
+    }
+    data.uVersion = NOTIFYICON_VERSION_4;
+    const bool version_applied = Shell_NotifyIconW(NIM_SETVERSION, &data) != FALSE;
+    trace("'Shell_NotifyIconW' version, result: [" + checker::to_string(version_applied) + "]");
+    return version_applied;
+}
+
+bool delete_notification(HWND window) {
+    trace("is due to delete notification");
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = window;
+    data.uID = notification_icon_id;
+    const bool deleted = Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
+    trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(deleted) + "]");
+    return deleted;
+}
+
+}  // namespace notifier

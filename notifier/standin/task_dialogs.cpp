@@ -1,0 +1,283 @@
+// Task dialogs: a modal loop on the calling thread that plays user actions into the dialog callback.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "notifier/standin/internal.hpp"
+
+namespace {
+
+struct DialogRun {
+    const TASKDIALOGCONFIG& config;
+    std::u16string title;
+    HWND window = nullptr;
+    bool expanded = false;
+    bool ended = false;
+    int pressed = 0;
+};
+
+std::vector<DialogRun*> open_dialogs;
+
+// Keeps a dialog findable from its window while its modal loop runs.
+class OpenDialog {
+public:
+    explicit OpenDialog(DialogRun& run) : run_(run) { open_dialogs.push_back(&run_); }
+    ~OpenDialog() { open_dialogs.erase(std::remove(open_dialogs.begin(), open_dialogs.end(), &run_), open_dialogs.end()); }
+    OpenDialog(const OpenDialog&) = delete;
+    OpenDialog& operator=(const OpenDialog&) = delete;
+
+private:
+    DialogRun& run_;
+};
+
+HRESULT notify(DialogRun& run, UINT code, WPARAM wparam, LPARAM lparam) {
+    if (run.config.pfCallback == nullptr) {
+        return S_OK;
+    }
+    return run.config.pfCallback(run.window, code, wparam, lparam, run.config.lpCallbackData);
+}
+
+LRESULT CALLBACK dialog_procedure(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message != WM_DESTROY) {
+        return 0;
+    }
+    const auto found = std::find_if(open_dialogs.begin(), open_dialogs.end(),
+                                    [window](const DialogRun* run) { return run->window == window; });
+    if (found != open_dialogs.end()) {
+        DialogRun& run = **found;
+        standin::report("task dialog closed, title: [" + standin::to_utf8(run.title.c_str()) + "], button: [" +
+                        std::to_string(run.pressed) + "]");
+        notify(run, TDN_DESTROYED, 0, 0);
+        run.ended = true;
+    }
+    return 0;
+}
+
+// The href of each <a ...> element of a markup text, in order.
+std::vector<std::u16string> link_targets(const std::u16string& markup) {
+    std::vector<std::u16string> targets;
+    std::size_t at = 0;
+    while ((at = markup.find(u"<a", at)) != std::u16string::npos) {
+        const std::size_t tag_end = markup.find(u'>', at);
+        const std::size_t element_end = markup.find(u"</a>", at);
+        if (tag_end == std::u16string::npos || element_end == std::u16string::npos) {
+            break;
+        }
+        const char16_t after = markup[at + 2];
+        const std::u16string attributes = markup.substr(at + 2, tag_end - at - 2);
+        const std::size_t href = attributes.find(u"href=");
+        if ((after == u' ' || after == u'>') && href != std::u16string::npos && href + 5 < attributes.size() &&
+            (attributes[href + 5] == u'"' || attributes[href + 5] == u'\'')) {
+            const std::size_t close = attributes.find(attributes[href + 5], href + 6);
+            if (close != std::u16string::npos) {
+                targets.push_back(attributes.substr(href + 6, close - href - 6));
+            }
+        }
+        at = element_end + 4;
+    }
+    return targets;
+}
+
+// The links a person sees, top to bottom; the expanded text sits below the footer when the
+// dialog expands into its footer area.
+std::vector<std::u16string> visible_links(const DialogRun& run) {
+    std::vector<std::u16string> links;
+    if ((run.config.dwFlags & TDF_ENABLE_HYPERLINKS) == 0) {
+        return links;
+    }
+    const auto add = [&](PCWSTR text) {
+        for (auto& target : link_targets(standin::resource_text(run.config.hInstance, text))) {
+            links.push_back(target);
+        }
+    };
+    const bool in_footer_area = (run.config.dwFlags & TDF_EXPAND_FOOTER_AREA) != 0;
+    add(run.config.pszContent);
+    if (run.expanded && !in_footer_area) {
+        add(run.config.pszExpandedInformation);
+    }
+    add(run.config.pszFooter);
+    if (run.expanded && in_footer_area) {
+        add(run.config.pszExpandedInformation);
+    }
+    return links;
+}
+
+std::string icon_name(const TASKDIALOGCONFIG& config) {
+    if ((config.dwFlags & TDF_USE_HICON_MAIN) != 0) {
+        return config.hMainIcon == nullptr ? std::string() : "handle";
+    }
+    const PCWSTR icon = config.pszMainIcon;
+    if (icon == nullptr || !IS_INTRESOURCE(icon)) {
+        return std::string();
+    }
+    if (icon == TD_ERROR_ICON) return "error";
+    if (icon == TD_WARNING_ICON) return "warning";
+    if (icon == TD_INFORMATION_ICON) return "information";
+    if (icon == TD_SHIELD_ICON) return "shield";
+    return std::to_string(LOWORD(icon));
+}
+
+void report_shown(const DialogRun& run) {
+    const TASKDIALOGCONFIG& config = run.config;
+    std::string line = "task dialog shown, title: [" + standin::to_utf8(run.title.c_str()) + "], header: [" +
+                       standin::to_utf8(standin::resource_text(config.hInstance, config.pszMainInstruction).c_str()) + "]";
+    const std::u16string content = standin::resource_text(config.hInstance, config.pszContent);
+    if (!content.empty()) {
+        line += ", content: [" + standin::to_utf8(content.c_str()) + "]";
+    }
+    const std::string icon = icon_name(config);
+    if (!icon.empty()) {
+        line += ", icon: [" + icon + "]";
+    }
+    for (const auto& link : visible_links(run)) {
+        line += ", link: [" + standin::to_utf8(link.c_str()) + "]";
+    }
+    standin::report(line);
+}
+
+bool can_cancel(const DialogRun& run) {
+    return (run.config.dwCommonButtons & TDCBF_CANCEL_BUTTON) != 0 ||
+           (run.config.dwFlags & TDF_ALLOW_DIALOG_CANCELLATION) != 0;
+}
+
+// A button press: the callback may keep the dialog open by returning S_FALSE.
+void press(DialogRun& run, int button) {
+    const HRESULT result = notify(run, TDN_BUTTON_CLICKED, static_cast<WPARAM>(button), 0);
+    if (!run.ended && result == S_OK) {
+        run.pressed = button;
+        DestroyWindow(run.window);
+    }
+}
+
+void toggle_expanded(DialogRun& run) {
+    run.expanded = !run.expanded;
+    if (run.expanded) {
+        standin::report("task dialog expanded, button: [" +
+                        standin::to_utf8(standin::resource_text(run.config.hInstance, run.config.pszExpandedControlText).c_str()) +
+                        "], text: [" +
+                        standin::to_utf8(standin::resource_text(run.config.hInstance, run.config.pszExpandedInformation).c_str()) +
+                        "]");
+    } else {
+        standin::report("task dialog collapsed");
+    }
+    notify(run, TDN_EXPANDO_BUTTON_CLICKED, run.expanded ? TRUE : FALSE, 0);
+}
+
+// Carries out one user action while the dialog is up; false when it had nothing to act on.
+bool play(DialogRun& run, const standin::UserAction& action) {
+    using standin::ActionKind;
+    switch (action.kind) {
+    case ActionKind::expand:
+        if (run.config.pszExpandedInformation == nullptr) {
+            return false;
+        }
+        toggle_expanded(run);
+        return true;
+    case ActionKind::cancel:
+        if (!can_cancel(run)) {
+            return false;
+        }
+        press(run, IDCANCEL);
+        return true;
+    case ActionKind::close:
+        // The Close button when there is one, otherwise the close box, which cancels.
+        if ((run.config.dwCommonButtons & TDCBF_CLOSE_BUTTON) != 0) {
+            press(run, IDCLOSE);
+        } else if (can_cancel(run)) {
+            press(run, IDCANCEL);
+        } else {
+            return false;
+        }
+        return true;
+    case ActionKind::link: {
+        const auto links = visible_links(run);
+        if (action.link_number < 1 || static_cast<std::size_t>(action.link_number) > links.size()) {
+            return false;
+        }
+        const std::u16string target = links[static_cast<std::size_t>(action.link_number) - 1];
+        standin::report("link followed: [" + standin::to_utf8(target.c_str()) + "]");
+        notify(run, TDN_HYPERLINK_CLICKED, 0, reinterpret_cast<LPARAM>(target.c_str()));
+        return true;
+    }
+    default:
+        return standin::is_icon_action(action.kind) && standin::deliver_icon_action(action.kind);
+    }
+}
+
+// Nobody is left to answer the dialog: it is cancelled (or closed), and ended if it refuses.
+void close_unattended(DialogRun& run) {
+    standin::report("no user action left: the dialog is dismissed");
+    if (can_cancel(run)) {
+        press(run, IDCANCEL);
+    } else if ((run.config.dwCommonButtons & TDCBF_CLOSE_BUTTON) != 0) {
+        press(run, IDCLOSE);
+    } else {
+        press(run, IDOK);
+    }
+    if (!run.ended) {
+        DestroyWindow(run.window);
+    }
+}
+
+}  // namespace
+
+HRESULT TaskDialogIndirect(const TASKDIALOGCONFIG* config, int* button, int* radio_button, BOOL* verification_checked) {
+    if (config == nullptr || config->cbSize != sizeof(TASKDIALOGCONFIG) ||
+        (config->hwndParent != nullptr && !IsWindow(config->hwndParent))) {
+        return E_INVALIDARG;
+    }
+    DialogRun run{*config, standin::resource_text(config->hInstance, config->pszWindowTitle)};
+    run.window = standin::create_internal_window(dialog_procedure, config->hwndParent);
+    run.expanded = (config->dwFlags & TDF_EXPANDED_BY_DEFAULT) != 0;
+    OpenDialog open(run);
+    report_shown(run);
+    notify(run, TDN_DIALOG_CONSTRUCTED, 0, 0);
+    if (!run.ended) {
+        notify(run, TDN_CREATED, 0, 0);
+    }
+    // The modal loop: the thread's messages are dispatched as they come (the program's other
+    // windows keep working); when none is waiting, the next user action is played.
+    while (!run.ended) {
+        MSG message{};
+        if (standin::take_queued_message(message)) {
+            if (message.message == WM_QUIT) {
+                // A modal loop ends on the quit message and passes it on to the outer loop.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                DestroyWindow(run.window);
+                break;
+            }
+            DispatchMessageW(&message);
+            continue;
+        }
+        const auto action = standin::next_user_action();
+        if (!action) {
+            close_unattended(run);
+        } else if (!play(run, *action)) {
+            standin::report("user action ignored, nothing to act on: [" + action->text + "]");
+        }
+    }
+    if (button != nullptr) {
+        *button = run.pressed;
+    }
+    if (radio_button != nullptr) {
+        *radio_button = 0;
+    }
+    if (verification_checked != nullptr) {
+        *verification_checked = FALSE;
+    }
+    return S_OK;
+}
+
+HRESULT TaskDialog(HWND owner, HINSTANCE instance, PCWSTR window_title, PCWSTR main_instruction, PCWSTR content,
+                   TASKDIALOG_COMMON_BUTTON_FLAGS common_buttons, PCWSTR icon, int* button) {
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.hwndParent = owner;
+    config.hInstance = instance;
+    config.dwCommonButtons = common_buttons == 0 ? TDCBF_OK_BUTTON : common_buttons;
+    config.pszWindowTitle = window_title;
+    config.pszMainIcon = icon;
+    config.pszMainInstruction = main_instruction;
+    config.pszContent = content;
+    return TaskDialogIndirect(&config, button, nullptr, nullptr);
+}
