@@ -1,0 +1,144 @@
+// DM response conversion: worked examples, rejected shapes and the text helpers beneath it.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "checker/artifact_version.hpp"
+#include "checker/text_tokens.hpp"
+#include "support/json_helpers.hpp"
+#include "support/version_descriptor.hpp"
+
+namespace checker {
+namespace {
+
+std::string dm_with_url(const std::string& url) {
+    return R"([{"featuredArtifact": {"url": ")" + url + R"("}}, {"ignored": true}])";
+}
+
+std::string dm_with_file(const std::string& file_name) {
+    return dm_with_url("https://downloads.example.invalid/openjdk/" + file_name);
+}
+
+// Parses text and passes it through the load hook like every parsed document.
+JsonHandle load_text(const std::string& text) {
+    json_error_t error{};
+    json_t* parsed = json_loads(text.c_str(), JSON_DECODE_ANY, &error);
+    EXPECT_NE(parsed, nullptr) << error.text;
+    return adopt_json(parsed);
+}
+
+std::string conversion_failure(const std::string& text) {
+    try {
+        load_text(text);
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    return "no failure";
+}
+
+struct WorkedExample {
+    std::string file_name;
+    uint32_t major, update, release, build;
+    std::string version_string;
+    uint64_t version_number;
+};
+
+TEST(DmResponse, WorkedExamplesGiveVersionStringAndNumber) {
+    const std::vector<WorkedExample> examples = {
+        {"java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64.zip", 8, 212, 1, 4, "1.8.0.212-1.b04", 10821201004},
+        {"java-1.8.0-openjdk-1.8.0.191-1.b12.quorvane.windows.x86_64.zip", 8, 191, 1, 12, "1.8.0.191-1.b12", 10819101012},
+        {"java-1.8.0-openjdk-1.8.0.65-3.b17.quorvane.windows.x86_64.zip", 8, 65, 3, 17, "1.8.0.65-3.b17", 10806503017},
+        {"java-1.8.0-openjdk-1.8.0.1234-1.b4.quorvane.windows.x86_64.zip", 8, 1234, 1, 4, "1.8.0.1234-1.b04",
+         108123401004},
+        {"java-9-openjdk-9.0.4-1.b11.windows.x86_64.zip", 9, 4, 1, 11, "1.9.0.4-1.b11", 10900401011},
+    };
+    for (const WorkedExample& example : examples) {
+        SCOPED_TRACE(example.file_name);
+        const VersionDescriptor descriptor = descriptor_from_json(load_text(dm_with_file(example.file_name)));
+        EXPECT_EQ(descriptor.version_string, example.version_string);
+        EXPECT_EQ(descriptor.version_number, example.version_number);
+        EXPECT_EQ(descriptor.os_arch, "x86_64");
+    }
+}
+
+TEST(DmResponse, FirstExampleFillsEveryMember) {
+    const JsonHandle converted = load_text(dm_with_file("java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64.zip"));
+    const VersionDescriptor descriptor = descriptor_from_json(converted);
+    EXPECT_EQ(descriptor.package_name, "java-1.8.0-openjdk");
+    EXPECT_EQ(descriptor.package_description, "OpenJDK runtime");
+    EXPECT_EQ(descriptor.os_name, "Windows");
+    EXPECT_EQ(descriptor.ui_balloon_text, "OpenJDK version 1.8.0.212-1.b04 is available for download");
+    EXPECT_EQ(descriptor.ui_update_header, descriptor.ui_balloon_text);
+    EXPECT_EQ(descriptor.ui_update_text.rfind("This version contains a number of security fixes.\n\nTo proceed", 0), 0U);
+    EXPECT_EQ(json_object_size(converted.get()), 9U);
+}
+
+TEST(DmResponse, NonArraysPassUnchanged) {
+    EXPECT_EQ(loaded_json_hook(nullptr), nullptr);
+    const JsonHandle object = make_empty_object();
+    EXPECT_EQ(loaded_json_hook(object.get()), object.get());
+    const JsonHandle text(json_string("text"));
+    EXPECT_EQ(loaded_json_hook(text.get()), text.get());
+    EXPECT_EQ(conversion_failure("42"), "Invalid 'non-object' JSON specified");
+}
+
+TEST(DmResponse, RejectedShapesNameTheirFault) {
+    const std::string no_artifact = "Cannot extract 'featuredArtifact' from DM response";
+    const std::string no_version = "Cannot extract version from DM response";
+    const std::string good_tail = "-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64.zip";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"[]", no_artifact},
+        {"[1]", no_artifact},
+        {R"([{"name": "x"}])", no_artifact},
+        {R"([{"featuredArtifact": "x"}])", no_artifact},
+        {R"([{}, {"featuredArtifact": {"url": "https://h/p/java-1.8.0)" + good_tail + R"("}}])", no_artifact},
+        {R"([{"featuredArtifact": {}}])", no_version},
+        {R"([{"featuredArtifact": {"url": 5}}])", no_version},
+        {dm_with_url(""), no_version},
+        {dm_with_url("https://h/java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64.ZIP"), no_version},
+        {dm_with_url("https://h/java-1.8.0" + good_tail + "?x=1"), no_version},
+        {dm_with_url("java-1.8.0" + good_tail), no_version},
+        {dm_with_url("https:/java-1.8.0" + good_tail), no_version},
+        {dm_with_url("https:////java-1.8.0" + good_tail), no_version},
+        {dm_with_file("jdk-1.8.0" + good_tail), no_version},
+        {dm_with_file("java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86-64.zip"), no_version},
+        {dm_with_file("java-1.8.0-openjdk-8.212-1.b04.quorvane.windows.x86_64.zip"), no_version},
+        {dm_with_file("java-1.8.0-openjdk-1.8.0.212-1.b04.x86_64.zip"), no_version},
+        {dm_with_file("java-1.8.0-openjdk-1.8.0.212-1.b.windows.x86_64.zip"), "Cannot extract 'build' from DM response"},
+        {dm_with_file("java-1.8.0-openjdk-1.8.0.212-1.quorvane.windows.x86_64.zip"),
+         "Cannot parse uint32_t from string: [uorvane]"},
+        {dm_with_file("java-1.8.0-openjdk-1.8.0.99999999999-1.b04.windows.x86_64.zip"),
+         "Value overflow for uint32_t from string: [99999999999]"},
+    };
+    for (const auto& [text, message] : cases) {
+        EXPECT_EQ(conversion_failure(text), message) << text;
+    }
+}
+
+TEST(DmResponse, FiveReleaseTokensAreEnough) {
+    const VersionDescriptor descriptor =
+        descriptor_from_json(load_text(dm_with_file("java-1.8.0-openjdk-1.8.0.212-1.b04.windows.x86_64.zip")));
+    EXPECT_EQ(descriptor.os_arch, "x86_64");
+    EXPECT_EQ(descriptor.version_number, 10821201004U);
+}
+
+TEST(DmResponse, BuildTokenDropsOneZeroOnly) {
+    EXPECT_EQ(build_number({"1", "b04"}), 4U);
+    EXPECT_EQ(build_number({"1", "b4"}), 4U);
+    EXPECT_EQ(build_number({"1", "b0010"}), 8U);  // the rest "010" reads as octal
+    EXPECT_EQ(major_version({"1", "8", "0"}), 8U);
+    EXPECT_EQ(major_version({"11", "0", "2"}), 11U);
+}
+
+TEST(TextTokens, SplitKeepsNonEmptyTokens) {
+    EXPECT_EQ(split("a//b/", '/'), (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(split("", '/').empty());
+    EXPECT_FALSE(ends_with("zip", ".zip"));
+    EXPECT_TRUE(starts_with("java-", "java-"));
+    EXPECT_EQ(pad_left("7", 3, '0'), "007");
+    EXPECT_EQ(pad_left("1234", 3, '0'), "1234");
+}
+
+}  // namespace
+}  // namespace checker
