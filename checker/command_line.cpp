@@ -9,7 +9,7 @@ namespace checker {
 
 CheckerOptions::CheckerOptions(int argc, const char** argv)
     : option_table_{{
-          {"config", 'c', POPT_ARG_STRING, &config_path_, 'c', "Path to config file", "config.json"},
+          {"config", 'c', POPT_ARG_STRING, nullptr, 'c', "Path to config file", "config.json"},
           {"delete", 'd', POPT_ARG_NONE, &delete_flag_, 'd', "Delete downloaded file and work directory", nullptr},
           {"help", 'h', POPT_ARG_NONE, &help_flag_, 'h', "Show this help message", nullptr},
           {"usage", '\0', POPT_ARG_NONE, &usage_flag_, 0, "Display brief usage message", nullptr},
@@ -22,7 +22,12 @@ CheckerOptions::CheckerOptions(int argc, const char** argv)
     }
     int result = 0;
     while ((result = poptGetNextOpt(context_.get())) >= 0) {
-        // The table stores the values; the returned letters are not needed.
+        // The flags are stored through the table. The config text is taken over here instead:
+        // popt would overwrite (and leak) an earlier value when --config is given twice.
+        if (result == 'c') {
+            const std::unique_ptr<char, decltype(&std::free)> argument(poptGetOptArg(context_.get()), &std::free);
+            config_path_ = argument ? std::optional<std::string>(argument.get()) : std::nullopt;
+        }
     }
     if (result < -1) {
         error_text_ = std::string(poptStrerror(result)) + ": " +
@@ -32,17 +37,6 @@ CheckerOptions::CheckerOptions(int argc, const char** argv)
     while (const char* argument = poptGetArg(context_.get())) {
         leftover_arguments_.emplace_back(argument);
     }
-}
-
-CheckerOptions::~CheckerOptions() {
-    std::free(config_path_);
-}
-
-std::optional<std::string> CheckerOptions::config_path() const {
-    if (config_path_ == nullptr) {
-        return std::nullopt;
-    }
-    return std::string(config_path_);
 }
 
 void CheckerOptions::print_help() const {

@@ -22,12 +22,11 @@ using PoptContextOwner = std::unique_ptr<std::remove_pointer_t<poptContext>, Pop
 class CheckerOptions {
 public:
     CheckerOptions(int argc, const char** argv);
-    ~CheckerOptions();
     CheckerOptions(const CheckerOptions&) = delete;
     CheckerOptions& operator=(const CheckerOptions&) = delete;
 
     // The --config value, or nothing when the option was not given.
-    std::optional<std::string> config_path() const;
+    const std::optional<std::string>& config_path() const { return config_path_; }
     bool delete_requested() const { return delete_flag_ != 0; }
     bool help_requested() const { return help_flag_ != 0; }
     bool usage_requested() const { return usage_flag_ != 0; }
@@ -38,7 +37,7 @@ public:
     void print_usage() const;
 
 private:
-    char* config_path_ = nullptr;  // allocated by popt, freed with the record
+    std::optional<std::string> config_path_;
     int delete_flag_ = 0;
     int help_flag_ = 0;
     int usage_flag_ = 0;
