@@ -34,17 +34,17 @@ fi
 probe="$bin/tray_probe.exe"
 
 # --- exit status passes through wine
-wine "$probe" exit 7
+timeout 60 wine "$probe" exit 7
 expect_equal "exit status 7 comes back from wine" 7 $?
 
 # --- common controls 6: the manifest decides which comctl32 the process loads
-WINEDEBUG=$WINE_LOADDLL_DEBUG wine "$probe" exit 0 2>"$WINE_SESSION_DIR/manifest.trace"
+WINEDEBUG=$WINE_LOADDLL_DEBUG timeout 60 wine "$probe" exit 0 2>"$WINE_SESSION_DIR/manifest.trace"
 if wine_trace_shows_comctl6 "$WINE_SESSION_DIR/manifest.trace" tray_probe.exe; then
   pass "manifest binds common controls 6"
 else
   fail "manifest binds common controls 6"
 fi
-WINEDEBUG=$WINE_LOADDLL_DEBUG wine "$bin/tray_probe_nomanifest.exe" exit 0 2>"$WINE_SESSION_DIR/plain.trace"
+WINEDEBUG=$WINE_LOADDLL_DEBUG timeout 60 wine "$bin/tray_probe_nomanifest.exe" exit 0 2>"$WINE_SESSION_DIR/plain.trace"
 if wine_trace_shows_comctl6 "$WINE_SESSION_DIR/plain.trace" tray_probe_nomanifest.exe; then
   fail "a program without the manifest is not taken for common controls 6"
 else
@@ -55,7 +55,7 @@ fi
 mutex_log="$WINE_SESSION_DIR/mutex.log"
 wine_program_start first "$probe" mutex 'Local\QuorvaneProbeMutex' 8000 "$(wine_windows_path "$mutex_log")"
 if wine_file_wait_line "$mutex_log" '^mutex created$' 20; then
-  wine "$probe" mutex 'Local\QuorvaneProbeMutex' 0 "$(wine_windows_path "$mutex_log")"
+  timeout 60 wine "$probe" mutex 'Local\QuorvaneProbeMutex' 0 "$(wine_windows_path "$mutex_log")"
   expect_equal "second instance sees the mutex (status 3)" 3 $?
   expect_equal "first instance ends normally" 0 "$(wine_program_wait first 20)"
 else

@@ -17,7 +17,7 @@
 #
 # What Wine 8.0 (Debian 12) does here, found by experiment:
 # - A fresh prefix is about 700 MB; `wineboot --init` takes about 11 s on 2 cores, the whole
-#   start (Xvfb, prefix, registry, desktop up) about 20 s.
+#   start (Xvfb, prefix, registry, desktop up) 22-28 s, stop about 2 s.
 # - HKCU\Software\Wine\Explorer "Desktop"="Default" plus HKCU\Software\Wine\Explorer\Desktops
 #   "Default"="1024x768" makes every plain `wine app.exe` run inside one explorer virtual desktop
 #   (an X window named "Default - Wine desktop"). Wine 8.0 always draws a taskbar with a Start
@@ -104,6 +104,8 @@ wine_session_stop_server() {
 
 # Creates the session. Installs an EXIT trap (and INT/TERM traps that exit) which calls
 # wine_session_stop; a caller with its own EXIT trap must call wine_session_stop from it.
+# bash acts on a signal only once the foreground command has ended, so run Windows programs in
+# the background (wine_program_start) or under `timeout N wine ...`, never unbounded.
 wine_session_start() {
   local limit=${WINE_SESSION_TIMEOUT:-60} started=$SECONDS
   local root=${WINE_SESSION_ROOT:-${TMPDIR:-/tmp}}
@@ -123,7 +125,7 @@ wine_session_start() {
     wine_session_log "wineboot failed, see $WINE_SESSION_DIR/wineboot.log"
     exit 1
   fi
-  if ! wine_session_configure_desktop; then
+  if ! timeout "$limit" bash -c "$(declare -f wine_session_configure_desktop); wine_session_configure_desktop"; then
     wine_session_log "cannot write the desktop registry keys"
     exit 1
   fi
