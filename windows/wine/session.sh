@@ -22,8 +22,10 @@
 #   "Default"="1024x768" makes every plain `wine app.exe` run inside one explorer virtual desktop
 #   (an X window named "Default - Wine desktop"). Wine 8.0 always draws a taskbar with a Start
 #   button and the notification area along the bottom of such a desktop (20 px high); the value
-#   "EnableShell" under ...\Desktops\Default makes no difference in 8.0 (0 does not hide it), but
-#   later Wine versions need it set to 1 for the taskbar, so it is set anyway.
+#   "EnableShell" under ...\Desktops\Default makes no difference in 8.0 (0 does not hide it); it
+#   is set to 1 anyway for Wine versions that read it (not tried here).
+# - Console programs (reg, cmd, wineboot) do not bring the desktop up; start() runs
+#   `wine explorer /desktop=Default,WxH` itself and waits for its X window.
 # - Wine's top-level windows inside the desktop are X child windows that carry the Win32 title,
 #   so `xdotool search --name` finds a dialog; balloons and tooltips are nameless children.
 # - `wine app.exe` waits for the program and returns its exit code, GUI programs included.
