@@ -199,6 +199,14 @@ class GoTests(NotifierTestCase):
                         "is due to delete notification", "'Shell_NotifyIconW' delete, result: [0]"])
                     self.assertTrue(run.events[-1].startswith("'CreateWindowExW' fail, error: ["))
 
+    def test_empty_balloon_text_adds_the_icon_without_a_balloon(self):
+        self.write_version(SHIPPED + 1, balloon="")
+        run = self.run_notifier("select,cancel")
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.showed("icon added"), ["icon added, tooltip: [quorvane OpenJDK update]"])
+        self.assertEqual(run.showed("balloon"), [])
+        self.assert_ends_with(run.events, ["'NIN_SELECT' event received", *DIALOG_OPEN, *DIALOG_CANCEL, *WINDOW_END])
+
     def test_unloadable_icon_bmp_ends_with_status_1(self):
         self.write_version(SHIPPED + 1)
         folder = os.path.join(self.root, "installed")
@@ -303,7 +311,7 @@ class DialogTests(NotifierTestCase):
 class InstanceAndTracingTests(NotifierTestCase):
     def test_second_instance_ends_at_once_while_the_first_shows_its_icon(self):
         self.write_version(SHIPPED + 1)
-        first = self.start("sleep,sleep,sleep")
+        first = self.start("sleep,sleep,sleep,sleep,sleep")
         try:
             # The first instance writes its trace just before its message loop.
             deadline = time.monotonic() + RUN_LIMIT
