@@ -216,7 +216,7 @@ struct NOTIFYICONDATAW {
 #define LR_DEFAULTCOLOR 0x00000000
 #define LR_LOADFROMFILE 0x00000010
 
-enum _LI_METRIC { LIM_SMALL, LIM_LARGE };
+enum { LIM_SMALL, LIM_LARGE };
 
 // Shell execution.
 #define SW_SHOW 5
