@@ -7,7 +7,7 @@ packages=(
   libjansson-dev libcurl4-openssl-dev libpopt-dev zlib1g-dev libssl-dev
   libgtest-dev googletest
   clang libclang-rt-14-dev
-  nginx-light openssl python3 curl
+  nginx-light openssl python3 curl time
 )
 
 missing=()
