@@ -51,13 +51,10 @@ TEST_F(CurlOwnersTest, AppliedValuesReachLibcurlAndFailuresNameTheOption) {
               "Error setting multi option: [9999], to value: [3]");
 }
 
-TEST_F(CurlOwnersTest, KnownOptionsAndInfoWork) {
-    easy.set_option_long(CURLOPT_MAX_RECV_SPEED_LARGE, 1000);  // passed as curl_off_t
-    easy.set_option_long(CURLOPT_MAXREDIRS, 5);
-    easy.set_option_string(CURLOPT_URL, "https://127.0.0.1/");
+TEST_F(CurlOwnersTest, InfoFailureNamesTheInfo) {
     EXPECT_EQ(easy.get_info_long(CURLINFO_RESPONSE_CODE), 0);
     EXPECT_EQ(failure_of([&] { easy.get_info_long(static_cast<CURLINFO>(CURLINFO_LONG + 9999)); }),
-              "cURL curl_easy_getinfo error: [48], option: [" + std::to_string(CURLINFO_LONG + 9999) + "]");
+              "cURL curl_easy_getinfo error: [48], option: [2107151]");
 }
 
 TEST(CurlOwners, NullHandlesAreRejected) {
