@@ -1,0 +1,19 @@
+// Property checks of the fuzz targets: a broken property stops the run so libFuzzer keeps the input.
+#pragma once
+
+#include <string>
+
+namespace fuzz {
+
+// Prints the property and the detail to standard error and aborts.
+[[noreturn]] void report_violation(const char* property, const std::string& detail);
+
+inline void require(bool holds, const char* property, const std::string& detail = std::string()) {
+    if (!holds) {
+        report_violation(property, detail);
+    }
+}
+
+bool has_prefix(const std::string& text, const std::string& prefix);
+
+}  // namespace fuzz
