@@ -9,6 +9,7 @@
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/paths.hpp"
+#include "support/text_conversion.hpp"
 
 namespace checker {
 namespace {
@@ -242,7 +243,9 @@ std::size_t CurlTransfer::receive_data(const char* data, std::size_t size, std::
     buffer_.append(data, delivered);
     trace("data chunk received, size: [" + to_string(static_cast<uint64_t>(buffer_.size())) + "]");
     if (tracer_.is_enabled()) {
-        trace("EVENT_RESPONSE " + buffer_);
+        // A multi-byte character may be split between two fill cycles; the trace gets the
+        // bytes with such fragments shown as U+FFFD so that tracing never fails a good download.
+        trace("EVENT_RESPONSE " + narrow(widen(buffer_)));
     }
     return delivered;
 }

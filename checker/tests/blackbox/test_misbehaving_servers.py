@@ -15,6 +15,8 @@ from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
 
 DM = dm_response(padding_elements=20)
+# Non-ASCII text after the featured element, so that small deliveries split its characters.
+DM_WITH_UNICODE = json.dumps(json.loads(DM) + [{"notes": "Zürich – 東京 ✓ " * 20}], ensure_ascii=False).encode()
 CONNECTION_ERROR = re.escape("HTTP connection error: [HTTP connection error]")
 TIMED_OUT = r".*Timeout was reached.*"
 TIME_LIMIT_MILLIS = 1500
@@ -86,6 +88,7 @@ class MisbehavingServerTest(CheckerTestCase):
             ("gzip over chunks", send_document(DM, chunk_size=64, gzip_body=True,
                                                 headers=["Transfer-Encoding: chunked"]), {}),
             ("a document, then endless bytes", endless_body(start=DM), {}),
+            ("characters split between deliveries", send_document(DM_WITH_UNICODE, chunk_size=5, delay=0.002), {}),
             ("host name not checked", send_document(DM), {"certificate": self.pki.other_host,
                                                           "curl_ssl_verifyhost": False}),
         ]
