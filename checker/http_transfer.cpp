@@ -141,7 +141,7 @@ void CurlTransfer::fill_buffer() {
         }
         const SelectWait wait = select_wait_for(curl_timeout);
 
-        SocketSets sets;
+        SocketSets sets{};
         clear_socket_sets(sets);
         int max_descriptor = -1;
         const CURLMcode fdset_code =
