@@ -29,7 +29,7 @@ std::vector<std::unique_ptr<HBITMAP__>> bitmaps;
 
 constexpr int small_icon_size = 16;
 constexpr int standard_icon_size = 32;
-constexpr off_t largest_bitmap_file = 64 * 1024 * 1024;
+constexpr off_t largest_bitmap_file = off_t{64} * 1024 * 1024;
 
 HICON make_icon(UINT resource_id, int size) {
     icons.push_back(std::make_unique<HICON__>(HICON__{resource_id, size}));
