@@ -8,8 +8,8 @@
 
 // A window of the stand-in: its procedure, its owner and whether it is being destroyed.
 struct HWND__ {
-    WNDPROC procedure;
-    HWND owner;
+    WNDPROC procedure = nullptr;
+    HWND owner = nullptr;
     bool destroying = false;
 };
 
