@@ -194,7 +194,7 @@ bool play(DialogRun& run, const standin::UserAction& action) {
         if (action.link_number < 1 || static_cast<std::size_t>(action.link_number) > links.size()) {
             return false;
         }
-        const std::u16string target = links[static_cast<std::size_t>(action.link_number) - 1];
+        const std::u16string& target = links[static_cast<std::size_t>(action.link_number) - 1];
         standin::report("link followed: [" + standin::to_utf8(target.c_str()) + "]");
         notify(run, TDN_HYPERLINK_CLICKED, 0, reinterpret_cast<LPARAM>(target.c_str()));
         return true;
