@@ -6,8 +6,10 @@
 // read limits count the same bytes on both systems.
 #include <cerrno>
 #include <cstddef>
+#include <ctime>
 #include <memory>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,7 +53,7 @@ struct TextStream {
     int fd = -1;
     bool sync_on_close = false;
     bool end_seen = false;  // end of file or Ctrl-Z: nothing more is delivered
-    unsigned char raw[4096];
+    unsigned char raw[4096] = {};
     std::size_t raw_begin = 0;
     std::size_t raw_end = 0;
 };
@@ -196,7 +198,8 @@ std::FILE* open_stream(const std::string& path, int flags, bool for_reading, boo
     if (file == nullptr) {
         return nullptr;
     }
-    stream.release();
+    // From here the stream owns both; close_text releases them.
+    static_cast<void>(stream.release());
     fd.release();
     return file;
 }
@@ -222,6 +225,23 @@ bool is_already_exists_error(uint32_t code) { return code == EEXIST; }
 
 bool replace_file(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::vector<FolderFile> list_files(const std::string& folder) {
+    std::vector<FolderFile> files;
+    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
+    if (!listing) {
+        return files;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(listing.get())) {
+        struct stat status {};
+        if (::fstatat(::dirfd(listing.get()), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode)) {
+            files.push_back(FolderFile{entry->d_name, static_cast<int64_t>(now - status.st_mtime)});
+        }
+    }
+    return files;
 }
 
 }  // namespace platform
