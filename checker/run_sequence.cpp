@@ -32,10 +32,14 @@ UpdateFolders update_folders(const CheckerConfig& config) {
 }
 
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
+// A writer killed between creating its temporary file and renaming it leaves that file behind;
+// it goes too, or the update folder could not be removed.
 void run_delete_mode(const CheckerConfig& config) {
     const UpdateFolders folders = update_folders(config);
     delete_file(folders.update + "/version.json");
     delete_file(folders.update + "/trace.json");
+    remove_temporary_files(folders.update + "/version.json", 0);
+    remove_temporary_files(folders.update + "/trace.json", 0);
     remove_directory(folders.update);
     remove_directory(folders.application);
     remove_directory(folders.vendor);

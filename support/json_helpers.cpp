@@ -1,7 +1,9 @@
 // Owned jansson values, typed getters and validating setters, and JSON documents in files.
 #include "json_helpers.hpp"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -177,11 +179,57 @@ std::FILE* create_temporary_beside(const std::string& path, std::string& tempora
     return nullptr;
 }
 
+// A dump that is this old cannot still be running; its temporary file was abandoned.
+constexpr int64_t abandoned_temporary_age_seconds = 600;
+
+// Whether text[position, position + length) holds only characters accepted by is_wanted.
+template <typename Predicate>
+bool all_of_range(const std::string& text, std::size_t position, std::size_t length, Predicate is_wanted) {
+    return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(position),
+                       text.begin() + static_cast<std::ptrdiff_t>(position + length),
+                       [&](char c) { return is_wanted(static_cast<unsigned char>(c)); });
+}
+
+// Whether name has the form that create_temporary_beside gives a temporary file of target_name:
+// target_name "." digits "." digits "." 16 hexadecimal digits ".tmp".
+bool is_temporary_name_of(const std::string& name, const std::string& target_name) {
+    const std::string prefix = target_name + ".";
+    const std::string suffix = ".tmp";
+    if (name.size() < prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+        return false;
+    }
+    const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    const std::size_t first_dot = middle.find('.');
+    const std::size_t second_dot = first_dot == std::string::npos ? first_dot : middle.find('.', first_dot + 1);
+    if (second_dot == std::string::npos || first_dot == 0 || second_dot == first_dot + 1 ||
+        middle.size() - second_dot - 1 != 16) {
+        return false;
+    }
+    const auto is_digit = [](unsigned char c) { return std::isdigit(c) != 0; };
+    const auto is_lower_hex = [](unsigned char c) { return std::isdigit(c) != 0 || (c >= 'a' && c <= 'f'); };
+    return all_of_range(middle, 0, first_dot, is_digit) &&
+           all_of_range(middle, first_dot + 1, second_dot - first_dot - 1, is_digit) &&
+           all_of_range(middle, second_dot + 1, 16, is_lower_hex);
+}
+
 }  // namespace
+
+void remove_temporary_files(const std::string& path, int64_t min_age_seconds) {
+    const std::size_t separator = path.find_last_of("/\\");
+    const std::string folder = separator == std::string::npos ? "." : path.substr(0, separator + 1);
+    const std::string target_name = separator == std::string::npos ? path : path.substr(separator + 1);
+    for (const platform::FolderFile& file : platform::list_files(folder)) {
+        if (file.age_seconds >= min_age_seconds && is_temporary_name_of(file.name, target_name)) {
+            delete_file(separator == std::string::npos ? file.name : folder + file.name);
+        }
+    }
+}
 
 // The document goes to a new file in the same folder first, which then replaces the target in
 // one step: a failed or interrupted write never leaves a truncated target behind.
 void dump_json_to_file(const JsonHandle& handle, const std::string& path) {
+    remove_temporary_files(path, abandoned_temporary_age_seconds);
     std::string temporary_path;
     std::FILE* file = create_temporary_beside(path, temporary_path);
     if (file == nullptr) {

@@ -69,7 +69,12 @@ inline bool get_bool_field(const JsonHandle& handle, const std::string& key, boo
 }
 
 // Writes the document to a new file beside the target and replaces the target in one step.
+// Temporary files of earlier dumps to the same path that are ten minutes old or more were left
+// by a writer that was killed in between; they are removed first.
 void dump_json_to_file(const JsonHandle& handle, const std::string& path);
+// Removes the temporary files of dumps to path (only names of the dump's own pattern) that are at
+// least min_age_seconds old; 0 removes them all. Failures are ignored.
+void remove_temporary_files(const std::string& path, int64_t min_age_seconds);
 JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit);
 
 }  // namespace checker

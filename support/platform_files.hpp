@@ -1,6 +1,6 @@
 // Platform seam for files: text-mode streams, exclusive creation and one-step replacement.
 //
-// Implemented by file_system_win32.cpp (_wfopen / CreateFileW, MoveFileExW) and
+// Implemented by file_system_win32.cpp (_wfopen / CreateFileW, MoveFileExW, FindFirstFileW) and
 // file_system_posix.cpp (a stream that translates line ends like the Windows C runtime).
 // The public file_exists, delete_file and remove_directory of file_access.hpp live in the same
 // files. Paths are UTF-8; the Win32 side widens them. None of these functions throws.
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace checker {
 namespace platform {
@@ -31,6 +32,16 @@ bool is_already_exists_error(uint32_t code);
 // the new content (rename / MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH).
 // false on failure with last_system_error() set; `to` is untouched then.
 bool replace_file(const std::string& from, const std::string& to);
+
+// A regular file found by list_files.
+struct FolderFile {
+    std::string name;     // the file's own name, without the folder
+    int64_t age_seconds;  // now minus its last-write time; negative when that lies in the future
+};
+
+// The regular files directly in folder (no directories), in no particular order
+// (readdir + stat / FindFirstFileW + GetSystemTimeAsFileTime). Empty when the folder cannot be read.
+std::vector<FolderFile> list_files(const std::string& folder);
 
 }  // namespace platform
 }  // namespace checker

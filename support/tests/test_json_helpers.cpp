@@ -1,7 +1,10 @@
 // Tests of JsonHandle, the getters and setters, the load hook and JSON files.
+#include <algorithm>
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -163,4 +166,53 @@ TEST(DumpJson, ConcurrentWritersNeverLeaveAMixedFile) {
     ::waitpid(other, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(std::vector<std::string>{"shared.json"}, folder.entries());
+}
+
+namespace {
+
+// Sets the last-write time of path to seconds_ago in the past.
+void age_file(const std::string& path, int seconds_ago) {
+    const timespec when{::time(nullptr) - seconds_ago, 0};
+    const timespec times[2] = {when, when};
+    ASSERT_EQ(0, ::utimensat(AT_FDCWD, path.c_str(), times, 0));
+}
+
+}  // namespace
+
+TEST(DumpJson, RemovesOnlyItsOwnAbandonedTemporaryFiles) {
+    TemporaryFolder folder;
+    const std::string path = folder.path("out.json");
+    const std::string hex = "0123456789abcdef";
+    const std::vector<std::string> abandoned = {"out.json.41.1." + hex + ".tmp", "out.json.7.12." + hex + ".tmp"};
+    // Other files, and fresh temporary files of a writer that may still be running, stay.
+    const std::vector<std::string> kept = {
+        "out.json.42.1." + hex + ".tmp.bak", "other.json.41.1." + hex + ".tmp", "out.json.41.1.0123.tmp",
+        "out.json.x.1." + hex + ".tmp",      "out.json.41.1.0123456789ABCDEF.tmp", "out.json..1." + hex + ".tmp",
+        "xout.json.41.1." + hex + ".tmp",    "out.json.tmp"};
+    for (const std::string& name : abandoned) {
+        write_raw(folder.path(name), "{");
+        age_file(folder.path(name), 601);
+    }
+    for (const std::string& name : kept) {
+        write_raw(folder.path(name), "{");
+        age_file(folder.path(name), 3600);
+    }
+    const std::string fresh = "out.json.43.1." + hex + ".tmp";
+    write_raw(folder.path(fresh), "{");
+    age_file(folder.path(fresh), 30);
+    const std::string old_folder = "out.json.44.1." + hex + ".tmp";
+    ASSERT_EQ(0, ::mkdir(folder.path(old_folder).c_str(), 0777));
+
+    dump_json_to_file(make_empty_object(), path);
+    std::vector<std::string> expected = kept;
+    expected.insert(expected.end(), {fresh, old_folder, "out.json"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, folder.entries());
+    EXPECT_EQ("{}", read_raw(path));
+
+    // Age 0 takes the fresh one too; a folder that cannot be read is passed over.
+    remove_temporary_files(path, 0);
+    expected.erase(std::find(expected.begin(), expected.end(), fresh));
+    EXPECT_EQ(expected, folder.entries());
+    remove_temporary_files("no-such-folder/out.json", 0);
 }

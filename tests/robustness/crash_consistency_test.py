@@ -1,0 +1,188 @@
+"""Checkers killed at random moments, and checkers run side by side, leave only whole documents.
+
+CHECKER_COMMAND names the checker; the checker's test fixtures (test CA, nginx) and its runner
+must be importable (PYTHONPATH=checker/tests:checker/tests/blackbox). ROBUSTNESS_KILL_COUNT sets
+the number of killed runs, ROBUSTNESS_SEED the random delays. A summary of the outcomes goes to
+standard error."""
+
+import collections
+import json
+import os
+import random
+import re
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+from checker_runner import CheckerWorkspace, checker_command, checker_config, shared_test_pki, to_checker_path
+from fixtures.nginx_server import NginxServer
+from fixtures.sample_documents import DEMO_VERSION_NUMBER, dm_response
+
+KILL_COUNT = int(os.environ.get("ROBUSTNESS_KILL_COUNT", "300"))
+SEED = int(os.environ.get("ROBUSTNESS_SEED", str(time.time_ns() % 1000000)))
+CONCURRENT_RUNS = 16
+CONCURRENT_ROUNDS = 4
+OLD_DOCUMENT = json.dumps({"version_string": "old", "version_number": 1}, indent=4).encode()
+# The dump's temporary files: target name, writer's process id, counter, random part.
+TEMPORARY_NAME = re.compile(r"^(?:version|trace)\.json\.(\d+)\.\d+\.[0-9a-f]{16}\.tmp$")
+ABANDONED_AGE = 601  # seconds; the checker removes its temporary files once they are ten minutes old
+
+
+def report(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+class CheckerRunsTestCase(unittest.TestCase):
+    """A workspace whose config points at nginx serving a small DM response, with tracing on."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.pki = shared_test_pki()
+        cls.document_root = tempfile.TemporaryDirectory(prefix="robustness-www-")
+        (Path(cls.document_root.name) / "dm.json").write_bytes(dm_response())
+        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.document_root.cleanup()
+
+    def setUp(self):
+        self.workspace = CheckerWorkspace()
+        self.addCleanup(self.workspace.cleanup)
+        self.config = self.workspace.write_config(checker_config(
+            self.server.url("dm.json"), to_checker_path(self.pki.ca_certificate), system_trace_enable=True))
+        self.new_document = self.reference_document()
+
+    def start(self):
+        return subprocess.Popen(checker_command() + ["--config", to_checker_path(self.config)],
+                                env=self.workspace.environment, cwd=self.workspace.root, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def run_to_end(self):
+        process = self.start()
+        stdout, stderr = process.communicate(timeout=120)
+        self.assertEqual(process.returncode, 0, stderr)
+        return stdout.decode()
+
+    def reference_document(self):
+        """The bytes an undisturbed run stores, from a first run without version.json."""
+        self.assertIn(" INFO: new version descriptor obtained: [", self.run_to_end())
+        document = self.workspace.version_file.read_bytes()
+        self.assertEqual(json.loads(document)["version_number"], DEMO_VERSION_NUMBER)
+        return document
+
+    def set_state(self, state):
+        if state == "absent":
+            if self.workspace.version_file.exists():
+                self.workspace.version_file.unlink()
+        else:
+            self.workspace.update_folder().mkdir(parents=True, exist_ok=True)
+            self.workspace.version_file.write_bytes(OLD_DOCUMENT)
+
+    def state(self):
+        try:
+            content = self.workspace.version_file.read_bytes()
+        except FileNotFoundError:
+            return "absent"
+        return {OLD_DOCUMENT: "old", self.new_document: "new"}.get(content, "other")
+
+    def trace_is_whole(self):
+        """trace.json is absent or one JSON object."""
+        try:
+            return isinstance(json.loads(self.workspace.trace_file.read_bytes()), dict)
+        except FileNotFoundError:
+            return True
+        except ValueError:
+            return False
+
+    def leftovers(self):
+        """Names in the update folder other than the two documents."""
+        folder = self.workspace.update_folder()
+        names = {path.name for path in folder.iterdir()} if folder.exists() else set()
+        return names - {"version.json", "trace.json"}
+
+
+class KilledRunsTest(CheckerRunsTestCase):
+    def test_killed_runs_leave_the_old_or_the_new_document(self):
+        durations = []
+        for _ in range(5):
+            self.set_state("old")
+            started = time.monotonic()
+            self.run_to_end()
+            durations.append(time.monotonic() - started)
+        duration = statistics.median(durations)
+        rng = random.Random(SEED)
+        outcomes = collections.Counter()
+        left_behind = set()
+        killed = 0
+        for index in range(KILL_COUNT):
+            before = "absent" if index % 2 == 0 else "old"
+            self.set_state(before)
+            process = self.start()
+            time.sleep(rng.uniform(0, 1.2 * duration))
+            process.send_signal(signal.SIGKILL)
+            stdout, stderr = process.communicate(timeout=120)
+            after = self.state()
+            outcomes[before + " -> " + after] += 1
+            if process.returncode == -signal.SIGKILL:
+                killed += 1
+            else:
+                self.assertEqual(process.returncode, 0, stderr)
+                self.assertEqual(after, "new")
+            self.assertIn(after, (before, "new"), f"run {index}, seed {SEED}")
+            self.assertTrue(self.trace_is_whole(), f"run {index}, seed {SEED}")
+            new_leftovers = self.leftovers() - left_behind
+            # At most the one temporary file of the run just killed, named with its process id.
+            self.assertLessEqual(len(new_leftovers), 1, new_leftovers)
+            for name in new_leftovers:
+                match = TEMPORARY_NAME.match(name)
+                self.assertTrue(match, name)
+                self.assertEqual(int(match.group(1)), process.pid, name)
+            left_behind |= new_leftovers
+        report(f"\nkilled runs: seed {SEED}, run time {duration * 1000:.1f} ms, {KILL_COUNT} runs, {killed} killed, "
+               f"{KILL_COUNT - killed} completed, temporary files left {len(left_behind)}")
+        for outcome, count in sorted(outcomes.items()):
+            report(f"  {outcome}: {count}")
+
+        # The leftovers are never read as the document, and are removed once they are old.
+        self.set_state("old")
+        self.assertIn("old version_number: [1]", self.run_to_end())
+        self.assertEqual(self.leftovers(), left_behind)
+        planted = self.workspace.update_folder() / "version.json.1.1.00000000000000ff.tmp"
+        planted.write_text("{")
+        moment = time.time() - ABANDONED_AGE
+        for name in left_behind | {planted.name}:
+            os.utime(self.workspace.update_folder() / name, (moment, moment))
+        self.set_state("old")
+        self.run_to_end()
+        self.assertEqual(self.leftovers(), set())
+        self.assertEqual(self.state(), "new")
+
+
+class ConcurrentRunsTest(CheckerRunsTestCase):
+    def test_sixteen_checkers_at_once_leave_one_whole_document(self):
+        outcomes = collections.Counter()
+        for round_number in range(CONCURRENT_ROUNDS):
+            self.set_state("absent" if round_number % 2 == 0 else "old")
+            processes = [self.start() for _ in range(CONCURRENT_RUNS)]
+            results = [(process, *process.communicate(timeout=120)) for process in processes]
+            for process, stdout, stderr in results:
+                self.assertEqual(process.returncode, 0, stderr)
+            writers = sum(b" INFO: new version descriptor obtained: [" in stdout for _, stdout, _ in results)
+            self.assertGreaterEqual(writers, 1)
+            self.assertEqual(self.state(), "new")
+            self.assertTrue(self.trace_is_whole())
+            self.assertEqual(self.leftovers(), set())
+            outcomes[f"{writers} of {CONCURRENT_RUNS} wrote"] += 1
+        report(f"\nconcurrent runs: {CONCURRENT_ROUNDS} rounds of {CONCURRENT_RUNS}, all status 0, "
+               f"version.json new and whole, no temporary files; {dict(outcomes)}")
+
+
+if __name__ == "__main__":
+    unittest.main()
