@@ -3,10 +3,12 @@
 
 The program is named by the NOTIFIER environment variable. Every run gets its own data folder
 (XDG_DATA_HOME), lock folder (XDG_RUNTIME_DIR) and a recording fake xdg-open first on PATH.
+NOTIFIER_WRAPPER, when set, is a command put in front of the program (for example a memory checker).
 """
 import json
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import tempfile
@@ -14,6 +16,7 @@ import time
 import unittest
 
 NOTIFIER = os.environ.get("NOTIFIER", "")
+WRAPPER = shlex.split(os.environ.get("NOTIFIER_WRAPPER", ""))
 PACKAGE = "java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64"
 SHIPPED = 10821201004
 ADDRESS = "https://quorvane.example/openjdk/download"
@@ -81,7 +84,7 @@ class NotifierTestCase(unittest.TestCase):
         env = dict(self.environment, **environment)
         if actions is not None:
             env["NOTIFIER_USER_ACTIONS"] = actions
-        return subprocess.Popen([program or NOTIFIER, *arguments], env=env, stdin=subprocess.DEVNULL,
+        return subprocess.Popen([*WRAPPER, program or NOTIFIER, *arguments], env=env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 
     def finish(self, process):
