@@ -2,8 +2,8 @@
 
 CHECKER_COMMAND names the checker; the checker's test fixtures (test CA, nginx) and its runner
 must be importable (PYTHONPATH=checker/tests:checker/tests/blackbox). ROBUSTNESS_KILL_COUNT sets
-the number of killed runs, ROBUSTNESS_SEED the random delays. A summary of the outcomes goes to
-standard error."""
+the number of killed runs (default ROBUSTNESS_DEFAULT_KILL_COUNT, which the build sets, or 300),
+ROBUSTNESS_SEED the random delays. A summary of the outcomes goes to standard error."""
 
 import collections
 import json
@@ -14,16 +14,14 @@ import signal
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
-from pathlib import Path
 
-from checker_runner import CheckerWorkspace, checker_command, checker_config, shared_test_pki, to_checker_path
-from fixtures.nginx_server import NginxServer
-from fixtures.sample_documents import DEMO_VERSION_NUMBER, dm_response
+from checker_runner import CheckerWorkspace, checker_command, to_checker_path
+from dm_service import DmServiceMixin
+from fixtures.sample_documents import DEMO_VERSION_NUMBER
 
-KILL_COUNT = int(os.environ.get("ROBUSTNESS_KILL_COUNT", "300"))
+KILL_COUNT = int(os.environ.get("ROBUSTNESS_KILL_COUNT") or os.environ.get("ROBUSTNESS_DEFAULT_KILL_COUNT", "300"))
 SEED = int(os.environ.get("ROBUSTNESS_SEED", str(time.time_ns() % 1000000)))
 CONCURRENT_RUNS = 16
 CONCURRENT_ROUNDS = 4
@@ -37,26 +35,13 @@ def report(text):
     print(text, file=sys.stderr, flush=True)
 
 
-class CheckerRunsTestCase(unittest.TestCase):
-    """A workspace whose config points at nginx serving a small DM response, with tracing on."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.pki = shared_test_pki()
-        cls.document_root = tempfile.TemporaryDirectory(prefix="robustness-www-")
-        (Path(cls.document_root.name) / "dm.json").write_bytes(dm_response())
-        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.document_root.cleanup()
+class CheckerRunsTestCase(DmServiceMixin, unittest.TestCase):
+    """A workspace whose checker reads a small DM response from nginx, with tracing on."""
 
     def setUp(self):
         self.workspace = CheckerWorkspace()
         self.addCleanup(self.workspace.cleanup)
-        self.config = self.workspace.write_config(checker_config(
-            self.server.url("dm.json"), to_checker_path(self.pki.ca_certificate), system_trace_enable=True))
+        self.config = self.write_dm_config(self.workspace)
         self.new_document = self.reference_document()
 
     def start(self):

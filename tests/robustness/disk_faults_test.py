@@ -10,14 +10,11 @@ import re
 import resource
 import signal
 import subprocess
-import tempfile
 import unittest
-from pathlib import Path
 
-from checker_runner import (TIMESTAMP, CheckerTestCase, checker_command, checker_config, shared_test_pki,
-                            to_checker_path)
-from fixtures.nginx_server import NginxServer
-from fixtures.sample_documents import DEMO_VERSION_NUMBER, dm_response
+from checker_runner import TIMESTAMP, CheckerTestCase, checker_command, to_checker_path
+from dm_service import DmServiceMixin
+from fixtures.sample_documents import DEMO_VERSION_NUMBER
 from test_notifier_runs import NOTIFIER, RUN_LIMIT, SHIPPED, NotifierTestCase, Run
 
 TEMPORARY_FILE = "*.tmp"  # the dump's temporary files
@@ -31,23 +28,10 @@ def limit_file_size(limit):
     return apply
 
 
-class CheckerDiskFaultsTest(CheckerTestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.pki = shared_test_pki()
-        cls.document_root = tempfile.TemporaryDirectory(prefix="robustness-www-")
-        (Path(cls.document_root.name) / "dm.json").write_bytes(dm_response())
-        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.document_root.cleanup()
-
+class CheckerDiskFaultsTest(DmServiceMixin, CheckerTestCase):
     def setUp(self):
         super().setUp()
-        self.config = self.workspace.write_config(checker_config(
-            self.server.url("dm.json"), to_checker_path(self.pki.ca_certificate), system_trace_enable=True))
+        self.config = self.write_dm_config(self.workspace)
 
     def run_checker(self, *arguments, file_size_limit=None):
         if file_size_limit is None:
