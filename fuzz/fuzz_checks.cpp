@@ -16,4 +16,11 @@ bool has_prefix(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
+bool read_limit_was_passed(const std::string& load_failure) {
+    const std::string label = "callback error: [";
+    const std::size_t label_position = load_failure.rfind(label);
+    return label_position != std::string::npos &&
+           has_prefix(load_failure.substr(label_position + label.size()), "Read limit exceeded: [");
+}
+
 }  // namespace fuzz

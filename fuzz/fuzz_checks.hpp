@@ -16,4 +16,8 @@ inline void require(bool holds, const char* property, const std::string& detail 
 
 bool has_prefix(const std::string& text, const std::string& prefix);
 
+// Whether a load failure names the read limit in its callback part (the parser's own text can
+// quote the input, so only the part after the last "callback error: [" counts).
+bool read_limit_was_passed(const std::string& load_failure);
+
 }  // namespace fuzz

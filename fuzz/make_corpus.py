@@ -182,6 +182,7 @@ CONFIGS = {
     "ctrl_z_inside": '{"vendor_name": "v"\x1a}',
     "unterminated": '{"vendor_name": "v',
     "deep_nesting": '{"a":' * 40 + "1" + "}" * 40,
+    "quotes_limit_message": '[{"Read limit exceeded',
 }
 
 NUMBER_TEXTS = [
