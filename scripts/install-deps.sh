@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libjansson-dev libcurl4-openssl-dev libpopt-dev zlib1g-dev libssl-dev
   libgtest-dev googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy-14 cppcheck
   nginx-light openssl python3 curl time
 )
 
