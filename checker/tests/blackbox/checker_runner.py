@@ -3,9 +3,14 @@
 Two points are meant to be replaced by a runner that starts the checker another way (for
 example under another operating-system layer): to_checker_path, through which every path given
 to the checker passes, and user_data_folder, which says where the checker keeps its per-user
-files. The command itself comes from CHECKER_COMMAND."""
+files. The command itself comes from CHECKER_COMMAND.
+
+With CHECKER_PATH_STYLE=windows (the Windows build run under Wine) both are replaced from the
+environment: paths are given as Wine sees them, and CHECKER_USER_DATA names the Unix path of the
+Wine prefix's local application-data folder, which all workspaces then share."""
 
 import json
+import ntpath
 import os
 import re
 import shlex
@@ -29,13 +34,25 @@ def checker_command() -> list:
     return shlex.split(os.environ["CHECKER_COMMAND"])
 
 
+WINDOWS_PATHS = os.environ.get("CHECKER_PATH_STYLE") == "windows"
+
+
 def to_checker_path(path) -> str:
     """A path of this machine as the checker must be given it (in config.json or arguments)."""
-    return str(path)
+    if not WINDOWS_PATHS:
+        return str(path)
+    parts = Path(os.path.abspath(path)).parts
+    if "drive_c" in parts:
+        # Inside the prefix: the per-user files, whose paths the checker composes with "/".
+        return "C:/" + "/".join(parts[parts.index("drive_c") + 1:])
+    # Wine's drive Z: is the Unix root.
+    return ntpath.join("Z:\\", *parts[1:])
 
 
 def user_data_folder(data_home: Path) -> Path:
     """The folder the checker's user_data_dir names when XDG_DATA_HOME is data_home."""
+    if WINDOWS_PATHS:
+        return Path(os.environ["CHECKER_USER_DATA"])
     return Path(data_home)
 
 
@@ -48,8 +65,19 @@ class CheckerWorkspace:
         self.data_home = self.root / "data"
         self.data_home.mkdir()
         self.environment = dict(os.environ, XDG_DATA_HOME=to_checker_path(self.data_home))
+        self._shared_entries = set(self._user_data_entries())
+
+    def _user_data_entries(self):
+        folder = user_data_folder(self.data_home)
+        return folder.iterdir() if folder != self.data_home and folder.is_dir() else []
 
     def cleanup(self):
+        # A shared per-user folder keeps only what it held before this workspace.
+        for entry in set(self._user_data_entries()) - self._shared_entries:
+            if entry.is_dir():
+                shutil.rmtree(entry)
+            else:
+                entry.unlink()
         self._holder.cleanup()
 
     def update_folder(self, vendor="quorvane", application="update_checker") -> Path:
