@@ -18,8 +18,12 @@ struct SocketSets {
     fd_set exception_set;
 };
 
-// Empties all three sets.
-void clear_socket_sets(SocketSets& sets);
+// Empties all three sets (FD_ZERO is a macro of either platform's socket header).
+inline void clear_socket_sets(SocketSets& sets) {
+    FD_ZERO(&sets.read_set);
+    FD_ZERO(&sets.write_set);
+    FD_ZERO(&sets.exception_set);
+}
 
 // select() over the sets with the given wait; Winsock ignores max_descriptor. Returns the
 // number of ready sockets, 0 when the wait ran out, -1 on failure.

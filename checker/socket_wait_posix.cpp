@@ -7,12 +7,6 @@
 
 namespace checker {
 
-void clear_socket_sets(SocketSets& sets) {
-    FD_ZERO(&sets.read_set);
-    FD_ZERO(&sets.write_set);
-    FD_ZERO(&sets.exception_set);
-}
-
 int select_sockets(int max_descriptor, SocketSets& sets, long seconds, long microseconds) {
     timeval wait{};
     wait.tv_sec = seconds;

@@ -9,11 +9,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 bash scripts/install-deps.sh
-if ! command -v valgrind >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends valgrind
-fi
+bash scripts/apt-install.sh valgrind
 
 build=build-valgrind
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVANE_SANITIZE=OFF

@@ -7,31 +7,16 @@ importable as the package `fixtures` (PYTHONPATH=checker/tests).
 import json
 import os
 import subprocess
-import tempfile
 import unittest
-from pathlib import Path
 
-from fixtures.nginx_server import NginxServer
-from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config, dm_response
-from fixtures.tls import shared_test_pki
+from fixtures.dm_service import DmServiceMixin
+from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config
 from test_notifier_runs import ADDRESS, PACKAGE, RUN_LIMIT, SHIPPED, NotifierTestCase
 
 CHECKER = os.environ.get("CHECKER", "")
 
 
-class CheckerMeetsNotifierTests(NotifierTestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.pki = shared_test_pki()
-        cls.document_root = tempfile.TemporaryDirectory(prefix="notifier-www-")
-        (Path(cls.document_root.name) / "dm.json").write_bytes(dm_response())
-        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.document_root.cleanup()
-
+class CheckerMeetsNotifierTests(DmServiceMixin, NotifierTestCase):
     def run_checker(self, application_name):
         config = os.path.join(self.root, "config.json")
         with open(config, "w") as document:

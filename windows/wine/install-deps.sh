@@ -10,12 +10,4 @@ packages=(
   mingw-w64
 )
 
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+bash "$(dirname "$0")/../../scripts/apt-install.sh" "${packages[@]}"
