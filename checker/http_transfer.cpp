@@ -256,13 +256,7 @@ void CurlTransfer::receive_header() {
 }
 
 void CurlTransfer::record_callback_error(const std::string& text) {
-    if (text.empty()) {
-        return;
-    }
-    if (!callback_errors_.empty()) {
-        callback_errors_ += "\n";
-    }
-    callback_errors_ += text;
+    append_failure_line(callback_errors_, text);
 }
 
 JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer) {

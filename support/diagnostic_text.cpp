@@ -10,4 +10,14 @@ std::string to_string(uint32_t value) { return std::to_string(value); }
 std::string to_string(int64_t value) { return std::to_string(value); }
 std::string to_string(uint64_t value) { return std::to_string(value); }
 
+void append_failure_line(std::string& collected, const std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    if (!collected.empty()) {
+        collected += "\n";
+    }
+    collected += text;
+}
+
 }  // namespace checker

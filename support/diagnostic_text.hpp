@@ -17,6 +17,9 @@ std::string to_string(uint64_t value);
 // errno on POSIX); 0 gives the empty text. Never throws.
 std::string system_error_message(uint32_t code);
 
+// Appends a failure text to collected failures, one per line; an empty text is ignored.
+void append_failure_line(std::string& collected, const std::string& text);
+
 // The calling thread's last system error code (GetLastError / errno).
 uint32_t last_system_error();
 

@@ -36,13 +36,7 @@ FileHandle::~FileHandle() {
 }
 
 void FileHandle::record_error(const std::string& text) {
-    if (text.empty()) {
-        return;
-    }
-    if (!error_text_.empty()) {
-        error_text_ += "\n";
-    }
-    error_text_ += text;
+    append_failure_line(error_text_, text);
 }
 
 bool FileHandle::close() {
