@@ -1,0 +1,187 @@
+# Sourceable bash library: notifier.exe under Wine, from NOGO through the tray icon, balloon,
+# update dialog and browser link, with the descriptor stored by checker.exe.
+#
+# Needs a started session (windows/wine/session.sh, tray_click.sh) and results.sh, and:
+#   NOTIFIER_EXE, CHECKER_EXE   Unix paths of the programs (icon.bmp beside the notifier)
+#   WINE_LOCAL_APP_DATA         Unix path of the prefix's %LOCALAPPDATA%
+#   WINE_ARTEFACTS              folder for screenshots and traces
+#   METADATA_SERVICE            service.json of a running fixtures.demo_service
+# Wine 8 never sends the balloon's own events (shown, time-out, click), so no GO run here ends by
+# itself: each is ended through the dialog, and a run left over is ended with taskkill.
+
+NOTIFIER_PACKAGE=java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64
+NOTIFIER_SHIPPED=10821201004
+NOTIFIER_DIALOG_TITLE='quorvane OpenJDK update available'
+NOTIFIER_ADDRESS=https://quorvane.example/openjdk/download
+notifier_tests_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+notifier_update_folder() { printf '%s\n' "$WINE_LOCAL_APP_DATA/quorvane/$NOTIFIER_PACKAGE/update"; }
+notifier_trace() { printf '%s\n' "$(notifier_update_folder)/trace.json"; }
+
+# trace_has NAME [--last] EVENT...: the notifier's trace holds the events in this order.
+trace_has() {
+  local name=$1; shift
+  expect "$name" python3 "$notifier_tests_dir/trace_events.py" "$(notifier_trace)" "$@"
+}
+
+# Ends notifier instances that a failed case left running, so the next case is not a second instance.
+notifier_end_leftovers() {
+  timeout 20 wine taskkill /f /im notifier.exe >/dev/null 2>&1 || true
+}
+
+notifier_nogo_cases() {
+  local started status
+  rm -rf "$WINE_LOCAL_APP_DATA/quorvane"
+  started=$SECONDS
+  timeout 30 wine "$NOTIFIER_EXE" -v
+  status=$?
+  expect_equal "notifier without version.json ends at once with 0 (NOGO)" 0 "$status"
+  expect "... within 10 s" test $((SECONDS - started)) -lt 10
+  expect "... and writes no trace where the folder is missing" test ! -e "$(notifier_trace)"
+
+  mkdir -p "$(notifier_update_folder)"
+  printf '{"version_number": %s, "ui_balloon_text": "same"}' "$NOTIFIER_SHIPPED" >"$(notifier_update_folder)/version.json"
+  timeout 30 wine "$NOTIFIER_EXE" -v
+  expect_equal "notifier with the shipped version stored ends with 0 (NOGO)" 0 $?
+  local seen_path
+  seen_path="C:/${WINE_LOCAL_APP_DATA#*/drive_c/}/quorvane/$NOTIFIER_PACKAGE/update/version.json"
+  trace_has "... its trace reads version.json from %LOCALAPPDATA% and says NOGO" \
+    "EVENT_SHIPPEDVERSION $NOTIFIER_SHIPPED" "EVENT_LOCALPATH $seen_path" \
+    "EVENT_CONTENTVERSION $NOTIFIER_SHIPPED" "'NOGO' mode exiting" "EVENT_PROCEED 1"
+  rm -rf "$WINE_LOCAL_APP_DATA/quorvane"
+}
+
+# checker.exe fetches the DM response and stores the descriptor in the notifier's folder.
+notifier_meets_checker() {
+  local config=$WINE_SESSION_DIR/notifier-config.json output
+  python3 - "$METADATA_SERVICE" "$config" "$NOTIFIER_PACKAGE" <<'PYTHON'
+import json, sys
+from pathlib import Path
+service = json.load(open(sys.argv[1]))
+ca_file = "Z:" + service["ca_file"].replace("/", "\\")
+json.dump({"remote_version_url": service["url"], "curl_cainfo_filename": ca_file,
+           "vendor_name": "quorvane", "application_name": sys.argv[3]}, open(sys.argv[2], "w"))
+PYTHON
+  output=$(timeout 60 wine "$CHECKER_EXE" --config "$(wine_windows_path "$config")")
+  expect_equal "checker.exe stores a descriptor for the notifier (status)" 0 $?
+  expect "... with its INFO line" grep -q " INFO: new version descriptor obtained: \[C:/.*/quorvane/$NOTIFIER_PACKAGE/update/version.json\]" <<<"$output"
+  expect "... into the notifier's folder" test -s "$(notifier_update_folder)/version.json"
+}
+
+notifier_screenshot() {
+  wine_screenshot "$WINE_ARTEFACTS/$1.png" && printf 'screenshot: %s\n' "$WINE_ARTEFACTS/$1.png"
+}
+
+# notifier_crop NAME BEFORE: NAME-crop.png, the part of screenshot NAME that differs from the
+# screenshot BEFORE, with a margin of 12 px.
+notifier_crop() {
+  local box x y width height
+  box=$(convert "$WINE_ARTEFACTS/$2.png" "$WINE_ARTEFACTS/$1.png" -compose difference -composite \
+    -colorspace gray -threshold 5% -format '%@' info: 2>/dev/null)
+  [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
+  x=$((BASH_REMATCH[3] > 12 ? BASH_REMATCH[3] - 12 : 0))
+  y=$((BASH_REMATCH[4] > 12 ? BASH_REMATCH[4] - 12 : 0))
+  width=$((BASH_REMATCH[1] + 24)) height=$((BASH_REMATCH[2] + 24))
+  convert "$WINE_ARTEFACTS/$1.png" -crop "${width}x${height}+${x}+${y}" +repage "$WINE_ARTEFACTS/$1-crop.png" &&
+    printf 'screenshot: %s\n' "$WINE_ARTEFACTS/$1-crop.png"
+}
+
+# GO with tracing and the DLL-load trace: balloon, a second instance, left click, expand, Esc.
+notifier_go_cancel_case() {
+  local dialog
+  rm -f "$(notifier_trace)"
+  wine_screenshot "$WINE_ARTEFACTS/desktop.png"
+  WINEDEBUG=$WINE_LOADDLL_DEBUG wine_program_start go-cancel "$NOTIFIER_EXE" -v
+  if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30; then
+    fail "GO run writes its trace before the message loop"
+    notifier_end_leftovers
+    return
+  fi
+  trace_has "GO run adds the icon with interface version 4 before its loop" \
+    "'GO' mode proceeding" "EVENT_PROCEED 0" "'WM_CREATE' event received" "is due to add notification" \
+    "'Shell_NotifyIconW' version, result: [1]" "is due to start message loop"
+  if wine_balloon_wait 15 >/dev/null; then
+    sleep 0.5  # painted just after it is mapped
+    notifier_screenshot balloon
+    notifier_crop balloon desktop
+    pass "the balloon appears above the tray"
+  else
+    fail "the balloon appears above the tray"
+  fi
+
+  local started=$SECONDS
+  timeout 30 wine "$NOTIFIER_EXE" -v
+  expect_equal "a second instance ends with 0 while the first runs" 0 $?
+  expect "... at once" test $((SECONDS - started)) -lt 10
+  trace_has "... after tracing that another instance runs" --last \
+    "tracer initialized" "another instance of notifier is already running"
+
+  if wine_tray_click 1 20 && dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
+    pass "a left click on the tray icon opens the update dialog"
+    sleep 0.5
+    notifier_screenshot dialog
+    notifier_crop dialog balloon
+    # A second click while the dialog is open reaches the window procedure inside the dialog's
+    # modal loop and must not open another dialog.
+    wine_tray_click 1 5
+    sleep 1
+    expect_equal "a second click opens no second dialog" 1 \
+      "$(xdotool search --name "^$NOTIFIER_DIALOG_TITLE\$" | wc -l)"
+    wine_window_focus "$dialog"
+    # Focus starts on Cancel; two Tabs reach the expand button, whose label is string 144.
+    wine_keys Tab Tab space
+    sleep 0.5
+    notifier_screenshot dialog-expanded
+    wine_keys Escape
+    expect_equal "Esc closes the dialog and the program ends with 0" 0 "$(wine_program_wait go-cancel 20)"
+    trace_has "... its trace: selection, dialog, second selection refused, expanded, cancelled, icon removed" \
+      "'NIN_SELECT' event received" "is due to show update dialog" "additional update dialog prevented" \
+      "non-proceed dialog event received, code: [10]" "non-proceed dialog event received, code: [2]" \
+      "update dialog closed, result: [0]" "'WM_DESTROY' event received" "'Shell_NotifyIconW' delete, result: [1]"
+    cp "$(notifier_trace)" "$WINE_ARTEFACTS/notifier-trace.json" 2>/dev/null
+  else
+    fail "a left click on the tray icon opens the update dialog"
+    notifier_screenshot go-cancel-failure
+    notifier_end_leftovers
+  fi
+  expect "notifier.exe's manifest binds common controls 6" \
+    wine_trace_shows_comctl6 "$WINE_SESSION_DIR/go-cancel.err" notifier.exe
+}
+
+# GO: right click, then follow the link with Tab and Return; the fake browser gets the address.
+notifier_go_link_case() {
+  local dialog
+  wine_session_fake_browser
+  rm -f "$(notifier_trace)"  # the earlier run's trace also holds the line waited for below
+  wine_program_start go-link "$NOTIFIER_EXE" -v
+  wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30
+  if wine_tray_click 3 20 && dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
+    pass "a right click on the tray icon opens the update dialog"
+    wine_window_focus "$dialog"
+    wine_keys Tab Return
+    expect_equal "following the link ends the program with 0" 0 "$(wine_program_wait go-link 20)"
+    expect "... and hands $NOTIFIER_ADDRESS to the browser" \
+      wine_file_wait_line "$WINE_SESSION_BROWSER_LOG" "^${NOTIFIER_ADDRESS//./\\.}\$" 20
+    trace_has "... its trace: context menu, proceed, closed" "'WM_CONTEXTMENU' event received" \
+      "is due to show update dialog" "update proceed selected" "update dialog closed, result: [0]" \
+      "'Shell_NotifyIconW' delete, result: [1]"
+  else
+    fail "a right click on the tray icon opens the update dialog"
+    notifier_screenshot go-link-failure
+    notifier_end_leftovers
+  fi
+}
+
+# Without icon.bmp beside it the icon cannot be added: status 1, nothing shown.
+notifier_without_bitmap_case() {
+  local lonely=$WINE_SESSION_DIR/lonely
+  mkdir -p "$lonely"
+  cp "$NOTIFIER_EXE" "$lonely/"
+  timeout 30 wine "$lonely/notifier.exe" -v
+  expect_equal "GO without icon.bmp ends with 1" 1 $?
+  # Wine sends no WM_DESTROY to a window whose WM_CREATE refused the creation, so the trace
+  # ends with the two failures.
+  trace_has "... after trying to add the icon" "'WM_CREATE' event received" "is due to add notification"
+  expect "... naming the window creation" grep -q "'CreateWindowExW' fail" "$(notifier_trace)"
+  expect "... naming the bitmap load" grep -q "'LoadImageW' fail" "$(notifier_trace)"
+}

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Runs checker.exe and notifier.exe under Wine in one throw-away session and prints
+# "N passed, N failed"; exits non-zero on any failure.
+#
+# Usage: run_under_wine.sh OUT_DIR LINUX_CHECKER
+#   OUT_DIR        folder with checker.exe, notifier.exe and icon.bmp
+#   LINUX_CHECKER  the Linux build's checker, whose stored descriptor checker.exe must match
+# Screenshots and the notifier's trace go to $WINE_ARTEFACTS (default OUT_DIR/../artefacts).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+out_dir=$(realpath "$1")
+export LINUX_CHECKER=$(realpath "$2")
+export CHECKER_EXE=$out_dir/checker.exe NOTIFIER_EXE=$out_dir/notifier.exe
+export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$(dirname "$out_dir")/artefacts}
+export PYTHONDONTWRITEBYTECODE=1
+mkdir -p "$WINE_ARTEFACTS"
+
+# shellcheck source=../wine/session.sh
+source "$repo/windows/wine/session.sh"
+# shellcheck source=../wine/tray_click.sh
+source "$repo/windows/wine/tray_click.sh"
+# shellcheck source=results.sh
+source "$here/results.sh"
+# shellcheck source=notifier_cases.sh
+source "$here/notifier_cases.sh"
+
+service_pid=
+stop_everything() {
+  if [ -n "$service_pid" ]; then
+    kill "$service_pid" 2>/dev/null
+    wait "$service_pid" 2>/dev/null
+    service_pid=
+  fi
+  wine_session_stop
+}
+
+section_started=$SECONDS
+section() {
+  printf '== %s (previous part took %s s)\n' "$*" "$((SECONDS - section_started))"
+  section_started=$SECONDS
+}
+
+section "Wine session"
+wine_session_start
+trap stop_everything EXIT
+# The prefix's user folder is named after the Unix user (root in CI); Public is the shared one.
+WINE_LOCAL_APP_DATA=$(find "$WINEPREFIX/drive_c/users" -mindepth 3 -maxdepth 3 -path '*/AppData/Local' \
+  ! -path '*/Public/*' | head -n1)
+export WINE_LOCAL_APP_DATA
+[ -d "$WINE_LOCAL_APP_DATA" ] || { fail "the prefix has a local application-data folder"; print_counts; exit 1; }
+
+section "checker.exe: black-box suites of the Linux build, run through Wine"
+# Command-line parsing is left to the Linux run: popt names the program by its full Windows path
+# in the usage text there, which those cases do not expect.
+checker_suites=(
+  test_checker_under_wine
+  test_version_check
+  test_command_line_and_files.ConfigurationAndDeleteTest
+  test_misbehaving_servers
+)
+CHECKER_COMMAND="wine $CHECKER_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA=$WINE_LOCAL_APP_DATA \
+  timeout 600 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/checker.counts" "${checker_suites[@]}"
+add_counts_from "$WINE_SESSION_DIR/checker.counts" "checker suites"
+
+section "notifier.exe"
+PYTHONPATH=$repo/checker/tests python3 -m fixtures.demo_service "$WINE_SESSION_DIR/service" \
+  >"$WINE_SESSION_DIR/service.log" 2>&1 &
+service_pid=$!
+export METADATA_SERVICE=$WINE_SESSION_DIR/service/service.json
+if wine_session_wait_for 30 test -f "$METADATA_SERVICE"; then
+  notifier_nogo_cases
+  notifier_meets_checker
+  notifier_go_cancel_case
+  notifier_go_link_case
+  notifier_without_bitmap_case
+else
+  fail "the local metadata service starts"
+  cat "$WINE_SESSION_DIR/service.log"
+fi
+
+section "stopping the session"
+stop_everything
+trap - EXIT
+section "done"
+print_counts
+[ "$WINE_TESTS_FAILED" -eq 0 ]
