@@ -1,8 +1,16 @@
 #!/usr/bin/env bash
-# Builds everything and runs all tests: the normal build, then the sanitizer build.
-# "--quick" runs the normal build only.
+# Runs every test: the Linux build and its sanitizer build (unit, black-box, robustness tests),
+# static analysis, a short fuzzing run of every target, and the Windows cross-build under Wine.
+#
+# Usage: scripts/test.sh [--quick | --linux]
+#   --quick  the normal Linux build and its tests only
+#   --linux  everything but the Windows build and its Wine tests
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+mode=${1:-all}
+started=$SECONDS
+stage() { echo; echo "=== $* ($(( SECONDS - started )) s so far)"; }
 
 bash scripts/install-deps.sh
 
@@ -14,7 +22,22 @@ run_suite() {
   ctest --test-dir "$build_dir" --output-on-failure -j 2 --no-tests=error --timeout 600
 }
 
+stage "Linux build and tests"
 run_suite build
-if [ "${1:-}" != "--quick" ]; then
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-sanitize -DQUORVANE_SANITIZE=ON
+[ "$mode" = "--quick" ] && exit 0
+
+stage "Linux build with AddressSanitizer and UndefinedBehaviorSanitizer, and tests"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-sanitize -DQUORVANE_SANITIZE=ON
+
+stage "Static analysis: clang-tidy and cppcheck"
+bash scripts/static-analysis.sh
+
+stage "Fuzzing, 20 s per target"
+bash scripts/fuzz.sh 20
+
+if [ "$mode" != "--linux" ]; then
+  stage "Windows cross-build, run under Wine"
+  bash scripts/test-windows.sh
 fi
+
+stage "All tests passed"
