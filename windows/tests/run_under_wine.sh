@@ -83,5 +83,8 @@ section "stopping the session"
 stop_everything
 trap - EXIT
 section "done"
+if [ -n "${WINE_TESTS_STARTED_AT:-}" ]; then
+  printf 'Windows build and Wine tests took %s s\n' "$(($(date +%s) - WINE_TESTS_STARTED_AT))"
+fi
 print_counts
 [ "$WINE_TESTS_FAILED" -eq 0 ]

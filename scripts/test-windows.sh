@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Cross-builds checker.exe and notifier.exe and runs every Wine test against them in one fresh
+# Wine prefix; ends with "N passed, N failed" and a non-zero status on any failure.
+#
+# Usage: scripts/test-windows.sh
+# Environment: WINE_ARTEFACTS (screenshots and the notifier's trace; default build-win/artefacts),
+# LINUX_CHECKER (the Linux build's checker to compare with; default build/checker/checker, built
+# when missing).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+started=$SECONDS
+# run_under_wine.sh reports the whole duration from here, just before its closing count line.
+export WINE_TESTS_STARTED_AT=${WINE_TESTS_STARTED_AT:-$(date +%s)}
+
+give_up() {
+  echo "test-windows: $*" >&2
+  printf '0 passed, 1 failed\n'
+  exit 1
+}
+
+bash scripts/install-deps.sh || give_up "cannot install the Linux build's packages"
+bash windows/wine/install-deps.sh || give_up "cannot install the Wine packages"
+
+bash scripts/build-windows.sh build-win || give_up "the Windows cross-build failed"
+printf 'test-windows: cross-build ready after %s s\n' "$((SECONDS - started))"
+
+linux_checker=${LINUX_CHECKER:-build/checker/checker}
+if [ ! -x "$linux_checker" ]; then
+  { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j 2 --target checker; } ||
+    give_up "the Linux checker does not build"
+fi
+
+export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$PWD/build-win/artefacts}
+rm -rf "$WINE_ARTEFACTS"
+exec bash windows/tests/run_under_wine.sh build-win/out "$linux_checker"
