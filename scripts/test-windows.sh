@@ -4,8 +4,8 @@
 #
 # Usage: scripts/test-windows.sh
 # Environment: WINE_ARTEFACTS (screenshots and the notifier's trace; default build-win/artefacts),
-# LINUX_CHECKER (the Linux build's checker to compare with; default build/checker/checker, built
-# when missing).
+# LINUX_CHECKER (the Linux build's checker to compare with; by default the normal build's,
+# brought up to date first).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -24,9 +24,12 @@ bash windows/wine/install-deps.sh || give_up "cannot install the Wine packages"
 bash scripts/build-windows.sh build-win || give_up "the Windows cross-build failed"
 printf 'test-windows: cross-build ready after %s s\n' "$((SECONDS - started))"
 
-linux_checker=${LINUX_CHECKER:-build/checker/checker}
-if [ ! -x "$linux_checker" ]; then
-  { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build -j 2 --target checker; } ||
+# The Linux checker of the normal build (scripts/test.sh has built it; then this is a no-op).
+linux_checker=${LINUX_CHECKER:-}
+if [ -z "$linux_checker" ]; then
+  linux_checker=build/checker/checker
+  { [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo; } &&
+    cmake --build build -j 2 --target checker >/dev/null ||
     give_up "the Linux checker does not build"
 fi
 
