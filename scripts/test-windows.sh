@@ -7,7 +7,7 @@
 # LINUX_CHECKER (the Linux build's checker to compare with; by default the normal build's,
 # brought up to date first).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 started=$SECONDS
 # run_under_wine.sh reports the whole duration from here, just before its closing count line.
 export WINE_TESTS_STARTED_AT=${WINE_TESTS_STARTED_AT:-$(date +%s)}
@@ -28,9 +28,10 @@ printf 'test-windows: cross-build ready after %s s\n' "$((SECONDS - started))"
 linux_checker=${LINUX_CHECKER:-}
 if [ -z "$linux_checker" ]; then
   linux_checker=build/checker/checker
-  { [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo; } &&
-    cmake --build build -j 2 --target checker >/dev/null ||
+  if ! { [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo; } ||
+    ! cmake --build build -j 2 --target checker >/dev/null; then
     give_up "the Linux checker does not build"
+  fi
 fi
 
 export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$PWD/build-win/artefacts}

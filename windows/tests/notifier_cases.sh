@@ -56,7 +56,6 @@ notifier_meets_checker() {
   local config=$WINE_SESSION_DIR/notifier-config.json output
   python3 - "$METADATA_SERVICE" "$config" "$NOTIFIER_PACKAGE" <<'PYTHON'
 import json, sys
-from pathlib import Path
 service = json.load(open(sys.argv[1]))
 ca_file = "Z:" + service["ca_file"].replace("/", "\\")
 json.dump({"remote_version_url": service["url"], "curl_cainfo_filename": ca_file,

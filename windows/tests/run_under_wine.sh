@@ -10,19 +10,20 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 out_dir=$(realpath "$1")
-export LINUX_CHECKER=$(realpath "$2")
+LINUX_CHECKER=$(realpath "$2")
+export LINUX_CHECKER
 export CHECKER_EXE=$out_dir/checker.exe NOTIFIER_EXE=$out_dir/notifier.exe
 export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$(dirname "$out_dir")/artefacts}
 export PYTHONDONTWRITEBYTECODE=1
 mkdir -p "$WINE_ARTEFACTS"
 
-# shellcheck source=../wine/session.sh
+# shellcheck source=windows/wine/session.sh
 source "$repo/windows/wine/session.sh"
-# shellcheck source=../wine/tray_click.sh
+# shellcheck source=windows/wine/tray_click.sh
 source "$repo/windows/wine/tray_click.sh"
-# shellcheck source=results.sh
+# shellcheck source=windows/tests/results.sh
 source "$here/results.sh"
-# shellcheck source=notifier_cases.sh
+# shellcheck source=windows/tests/notifier_cases.sh
 source "$here/notifier_cases.sh"
 
 service_pid=
