@@ -24,14 +24,20 @@ constexpr int capacity_of(const WCHAR (&)[capacity]) {
     return static_cast<int>(capacity);
 }
 
-}  // namespace
-
-bool add_notification(HWND window) {
-    trace("is due to add notification");
+// A zeroed request that names the icon by its window and id, as the add and the delete both do.
+NOTIFYICONDATAW icon_request(HWND window) {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
     data.hWnd = window;
     data.uID = notification_icon_id;
+    return data;
+}
+
+}  // namespace
+
+bool add_notification(HWND window) {
+    trace("is due to add notification");
+    NOTIFYICONDATAW data = icon_request(window);
     data.uFlags = icon_flags;
     data.uCallbackMessage = notification_callback_message;
 
@@ -79,10 +85,7 @@ bool add_notification(HWND window) {
 
 bool delete_notification(HWND window) {
     trace("is due to delete notification");
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof(data);
-    data.hWnd = window;
-    data.uID = notification_icon_id;
+    NOTIFYICONDATAW data = icon_request(window);
     const bool deleted = Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
     trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(deleted) + "]");
     return deleted;
