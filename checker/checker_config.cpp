@@ -78,6 +78,10 @@ CheckerConfig load_config(const JsonHandle& document, const std::string& executa
     read.text("curl_cainfo_filename", config.curl_cainfo_filename);
     read.text("curl_crlfile_filename", config.curl_crlfile_filename);
     read.text("curl_ssl_cipher_list", config.curl_ssl_cipher_list);
+    read.text("curl_proxy", config.curl_proxy);
+    read.text("curl_noproxy", config.curl_noproxy);
+    read.text("curl_proxy_username", config.curl_proxy_username);
+    read.text("curl_proxy_password", config.curl_proxy_password);
     read.flag("system_trace_enable", config.system_trace_enable);
     read.number("curl_timeout_millis", config.curl_timeout_millis);
     read.number("max_response_size_bytes", config.max_response_size_bytes);

@@ -41,6 +41,12 @@ struct CheckerConfig {
     std::string curl_cainfo_filename;
     std::string curl_crlfile_filename;
     std::string curl_ssl_cipher_list;
+    // The proxy: empty takes the environment's, then the system's settings.
+    std::string curl_proxy;
+    // Hosts reached directly (libcurl's no-proxy list); "*" ignores every proxy setting.
+    std::string curl_noproxy;
+    std::string curl_proxy_username;
+    std::string curl_proxy_password;
     bool system_trace_enable = false;
     // Limit on the whole transfer, so a stalled or endless response cannot hold the run.
     uint32_t curl_timeout_millis = 120000;
