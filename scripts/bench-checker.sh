@@ -11,6 +11,8 @@ bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j 2 --target checker >/dev/null
 
+# Both programs fetch from 127.0.0.1 directly: no proxy set for this shell in between.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 work=$(mktemp -d /tmp/checker-bench-XXXXXX)
 PYTHONPATH=$repo/checker/tests PYTHONDONTWRITEBYTECODE=1 python3 -m fixtures.demo_service "$work/service" &
 service_pid=$!

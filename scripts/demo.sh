@@ -14,6 +14,8 @@ rm -rf "$demo"
 mkdir -p "$demo"
 # Per-user files go below the demo folder, never into the real data folder.
 export XDG_DATA_HOME=$demo/data
+# The service is on 127.0.0.1: a proxy set for this shell would only come in between.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 
 PYTHONPATH=$repo/checker/tests PYTHONDONTWRITEBYTECODE=1 python3 -m fixtures.demo_service "$demo/service" &
 service_pid=$!

@@ -10,6 +10,7 @@ import subprocess
 import unittest
 
 from fixtures.dm_service import DmServiceMixin
+from fixtures.environment import without_proxy_variables
 from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config
 from test_notifier_runs import ADDRESS, PACKAGE, RUN_LIMIT, SHIPPED, NotifierTestCase
 
@@ -22,8 +23,8 @@ class CheckerMeetsNotifierTests(DmServiceMixin, NotifierTestCase):
         with open(config, "w") as document:
             json.dump(checker_config(self.server.url("dm.json"), str(self.pki.ca_certificate),
                                      vendor_name="quorvane", application_name=application_name), document)
-        result = subprocess.run([CHECKER, "--config", config], env=self.environment, stdin=subprocess.DEVNULL,
-                                capture_output=True, text=True, timeout=RUN_LIMIT)
+        result = subprocess.run([CHECKER, "--config", config], env=without_proxy_variables(self.environment),
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=RUN_LIMIT)
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertIn(" INFO: new version descriptor obtained: [", result.stdout)
 

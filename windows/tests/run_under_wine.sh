@@ -15,6 +15,8 @@ export LINUX_CHECKER
 export CHECKER_EXE=$out_dir/checker.exe NOTIFIER_EXE=$out_dir/notifier.exe
 export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$(dirname "$out_dir")/artefacts}
 export PYTHONDONTWRITEBYTECODE=1
+# checker.exe sees these through Wine: no proxy of this machine between it and the local servers.
+unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 mkdir -p "$WINE_ARTEFACTS"
 
 # shellcheck source=windows/wine/session.sh

@@ -10,6 +10,7 @@ from pathlib import Path
 
 from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
                             to_checker_path)
+from fixtures.environment import without_proxy_variables
 from fixtures.nginx_server import NginxServer
 from fixtures.sample_documents import dm_response
 
@@ -37,7 +38,7 @@ class CheckerUnderWineTest(CheckerTestCase):
                 checker_config(self.server.url("dm.json"), str(self.pki.ca_certificate))))
             result = subprocess.run([os.environ["LINUX_CHECKER"], "--config", str(config)], capture_output=True,
                                     text=True, timeout=60, stdin=subprocess.DEVNULL,
-                                    env=dict(os.environ, XDG_DATA_HOME=folder))
+                                    env=without_proxy_variables(os.environ, XDG_DATA_HOME=folder))
             self.assertEqual(result.returncode, 0, result.stderr)
             return (Path(folder) / "quorvane" / "update_checker" / "update" / "version.json").read_bytes()
 

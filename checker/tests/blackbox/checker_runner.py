@@ -23,6 +23,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
 
+from fixtures.environment import without_proxy_variables  # noqa: E402
 from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config  # noqa: E402,F401
 from fixtures.tls import shared_test_pki  # noqa: E402,F401
 
@@ -64,7 +65,7 @@ class CheckerWorkspace:
         self.root = Path(self._holder.name)
         self.data_home = self.root / "data"
         self.data_home.mkdir()
-        self.environment = dict(os.environ, XDG_DATA_HOME=to_checker_path(self.data_home))
+        self.environment = without_proxy_variables(os.environ, XDG_DATA_HOME=to_checker_path(self.data_home))
         self._shared_entries = set(self._user_data_entries())
 
     def _user_data_entries(self):
