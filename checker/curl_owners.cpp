@@ -11,6 +11,9 @@ std::string option_text(CURLoption option) {
     return to_string(static_cast<int32_t>(option));
 }
 
+// Shown instead of a secret value in a failure text.
+const char* const hidden_value = "(hidden)";
+
 std::string setopt_failure(CURLoption option, const std::string& value) {
     return "Error setting option: [" + option_text(option) + "]," + " to value: [" + value + "]";
 }
@@ -87,6 +90,33 @@ void CurlEasy::set_option_string(CURLoption option, const std::string& value) {
     }
     if (curl_easy_setopt(handle_.get(), option, value.c_str()) != CURLE_OK) {
         throw CheckerException(setopt_failure(option, value));
+    }
+}
+
+void CurlEasy::set_option_secret(CURLoption option, const std::string& value) {
+    if (value.empty()) {
+        return;
+    }
+    if (curl_easy_setopt(handle_.get(), option, value.c_str()) != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, hidden_value));
+    }
+}
+
+void CurlEasy::set_option_text(CURLoption option, const std::string& value) {
+    if (curl_easy_setopt(handle_.get(), option, value.c_str()) != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, value));
+    }
+}
+
+void CurlEasy::clear_option_text(CURLoption option) {
+    if (curl_easy_setopt(handle_.get(), option, static_cast<const char*>(nullptr)) != CURLE_OK) {
+        throw CheckerException("Error setting option: [" + option_text(option) + "]");
+    }
+}
+
+void CurlEasy::set_option_flags(CURLoption option, unsigned long value) {
+    if (curl_easy_setopt(handle_.get(), option, value) != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, to_string(static_cast<uint64_t>(value))));
     }
 }
 

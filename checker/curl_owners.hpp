@@ -57,6 +57,15 @@ public:
     void set_option_bool(CURLoption option, bool value);
     // An empty text is not applied.
     void set_option_string(CURLoption option, const std::string& value);
+    // Like set_option_string, but a failure never shows the value (a password).
+    void set_option_secret(CURLoption option, const std::string& value);
+    // Applies the text even when empty: for a proxy or a no-proxy list, empty means none, not
+    // libcurl's default from the environment.
+    void set_option_text(CURLoption option, const std::string& value);
+    // Sets a text option to null, dropping libcurl's built-in default (such as a CA folder).
+    void clear_option_text(CURLoption option);
+    // A set of flags such as CURLAUTH_ANY (an unsigned long, which may not fit a long).
+    void set_option_flags(CURLoption option, unsigned long value);
     // A null pointer is not applied.
     void set_option_pointer(CURLoption option, void* value);
     // -1 when libcurl leaves the value untouched.

@@ -5,9 +5,12 @@
 #include <cstring>
 #include <exception>
 
+#include "checker/proxy_choice.hpp"
 #include "checker/socket_wait.hpp"
+#include "checker/system_network.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
+#include "support/file_access.hpp"
 #include "support/paths.hpp"
 #include "support/text_conversion.hpp"
 
@@ -62,6 +65,20 @@ std::size_t header_callback(char* /*data*/, std::size_t size, std::size_t count,
 
 std::string code_text(int code) {
     return to_string(static_cast<int32_t>(code));
+}
+
+// libcurl's text for a result code, then its detail for this transfer when that adds anything
+// ("Couldn't resolve host name: Could not resolve host: example.invalid").
+std::string transfer_failure_text(CURLcode result, const char* detail) {
+    std::string text = curl_easy_strerror(result);
+    std::string detail_text = detail;
+    while (!detail_text.empty() && (detail_text.back() == '\n' || detail_text.back() == '\r')) {
+        detail_text.pop_back();
+    }
+    if (!detail_text.empty() && detail_text != text) {
+        text += ": " + detail_text;
+    }
+    return text;
 }
 
 }  // namespace
@@ -124,9 +141,47 @@ void CurlTransfer::apply_options() {
         easy_.set_option_bool(CURLOPT_SSL_VERIFYHOST, false);
     }
     easy_.set_option_bool(CURLOPT_SSL_VERIFYPEER, config_.curl_ssl_verifypeer);
-    easy_.set_option_string(CURLOPT_CAINFO, config_.curl_cainfo_filename);
+    apply_trust();
     easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
     easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
+    apply_proxy(choose_proxy(config_, system_proxy_sources()));
+    // libcurl's own words for a failed transfer, read when it ends.
+    easy_.set_option_pointer(CURLOPT_ERRORBUFFER, error_detail_.data());
+}
+
+void CurlTransfer::apply_trust() {
+    if (!config_.curl_cainfo_filename.empty()) {
+        // A CA file that cannot be read would leave libcurl without the trust it was meant to
+        // give; it fails the run here, named, rather than as a certificate problem later.
+        open_file(config_.curl_cainfo_filename, "r", 0);
+        easy_.set_option_string(CURLOPT_CAINFO, config_.curl_cainfo_filename);
+        // The configured file is the only trust: no CA folder of libcurl's build besides it.
+        easy_.clear_option_text(CURLOPT_CAPATH);
+    } else {
+        easy_.set_option_long(CURLOPT_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));
+    }
+    // A proxy spoken to over TLS is the user's network's: the system's roots vouch for it.
+    easy_.set_option_long(CURLOPT_PROXY_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));
+}
+
+void CurlTransfer::apply_proxy(const ProxyChoice& choice) {
+    trace(proxy_event(choice));
+    // Both are set even when empty, so that libcurl follows this choice and does not read the
+    // environment a second time.
+    easy_.set_option_text(CURLOPT_PROXY, choice.proxy);
+    easy_.set_option_text(CURLOPT_NOPROXY, "");
+    if (choice.proxy.empty()) {
+        return;
+    }
+    if (!config_.curl_proxy_username.empty()) {
+        easy_.set_option_string(CURLOPT_PROXYUSERNAME, config_.curl_proxy_username);
+        easy_.set_option_secret(CURLOPT_PROXYPASSWORD, config_.curl_proxy_password);
+        easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+    } else if (proxy_single_sign_on_available() && without_credentials(choice.proxy) == choice.proxy) {
+        // Empty user and password: the current user's logon answers the proxy.
+        easy_.set_option_text(CURLOPT_PROXYUSERPWD, ":");
+        easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
+    }
 }
 
 void CurlTransfer::fill_buffer() {
@@ -183,10 +238,11 @@ void CurlTransfer::note_transfer_result() {
         if (message->msg != CURLMSG_DONE) {
             continue;
         }
-        trace("transfer done, result: [" + code_text(message->data.result) + "]");
-        // Other results already show as missing headers, an error status or a short document.
-        if (message->data.result == CURLE_OPERATION_TIMEDOUT) {
-            record_callback_error(curl_easy_strerror(message->data.result));
+        const CURLcode result = message->data.result;
+        trace("transfer done, result: [" + code_text(result) + "]");
+        // A write error after a callback failure is that failure, already recorded.
+        if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && !callback_errors_.empty())) {
+            record_callback_error(transfer_failure_text(result, error_detail_.data()));
         }
     }
 }

@@ -1,12 +1,14 @@
 // The HTTPS download of the DM response: libcurl's multi interface driven by the JSON parser.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "checker/checker_config.hpp"
 #include "checker/curl_owners.hpp"
+#include "checker/proxy_choice.hpp"
 #include "checker/select_failure_limit.hpp"
 #include "support/json_helpers.hpp"
 #include "support/tracer.hpp"
@@ -47,6 +49,9 @@ public:
 
 private:
     void trace(const std::string& event_text);
+    // CA file or the system's roots; never both.
+    void apply_trust();
+    void apply_proxy(const ProxyChoice& choice);
     // Reads libcurl's result for the ended transfer; a time-out joins the callback errors.
     void note_transfer_result();
 
@@ -60,6 +65,7 @@ private:
     bool headers_received_ = false;
     int32_t response_code_ = -1;
     std::string callback_errors_;
+    std::array<char, CURL_ERROR_SIZE> error_detail_{};
     uint64_t total_received_ = 0;
     SelectFailureLimit select_failures_;
 };
