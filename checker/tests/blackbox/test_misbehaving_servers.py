@@ -95,6 +95,14 @@ class MisbehavingServerTest(CheckerTestCase):
                 result, _ = self.run_against(handler, curl_timeout_millis=int(500 * TIME_SCALE))
                 self.assert_failure_line(result, re.escape("HTTP connection error: [") + collected + r"\]", 0)
 
+    def test_a_ca_file_that_cannot_be_read_is_named_before_any_connection(self):
+        missing = self.workspace.root / "certs" / "missing-ca.pem"
+        with MisbehavingServer(send_document(DM), self.pki.loopback) as server:
+            config = self.workspace.write_config(checker_config(server.url(), to_checker_path(missing)))
+            result = self.workspace.run(config=config)
+            self.assert_failure_line(result, re.escape(f"Cannot open file: [{to_checker_path(missing)}]") + r".*", 0)
+            self.assertEqual(server.requests, [])
+
     def test_awkward_but_valid_deliveries_are_read_whole(self):
         cases = [
             ("dripped within the time limit", send_document(DM, chunk_size=500, delay=0.01), {}),
