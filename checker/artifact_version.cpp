@@ -16,6 +16,15 @@ void require_version_shape(bool holds) {
     }
 }
 
+// Artifact names pad their numbers with zeros ("0212", "b09"); they are decimal all the same.
+uint32_t parse_decimal_field(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        throw CheckerException("Cannot parse uint32_t from string: [" + text + "]");
+    }
+    const std::string::size_type first_digit = text.find_first_not_of('0');
+    return parse_uint32(first_digit == std::string::npos ? "0" : text.substr(first_digit));
+}
+
 }  // namespace
 
 ArtifactVersion parse_artifact_url(const json_t* featured_artifact) {
@@ -34,16 +43,16 @@ ArtifactVersion parse_artifact_url(const json_t* featured_artifact) {
 
     ArtifactVersion version;
     version.major = major_version(version_tokens);
-    version.update = parse_uint32(version_tokens.back());
+    version.update = parse_decimal_field(version_tokens.back());
     version.build = build_number(release_tokens);
-    version.release = parse_uint32(release_tokens.front());
+    version.release = parse_decimal_field(release_tokens.front());
     version.arch = release_tokens[release_tokens.size() - 2];
     return version;
 }
 
 uint32_t major_version(const std::vector<std::string>& version_tokens) {
-    const uint32_t first = parse_uint32(version_tokens.at(0));
-    return first != 1 ? first : parse_uint32(version_tokens.at(1));
+    const uint32_t first = parse_decimal_field(version_tokens.at(0));
+    return first != 1 ? first : parse_decimal_field(version_tokens.at(1));
 }
 
 uint32_t build_number(const std::vector<std::string>& release_tokens) {
@@ -51,9 +60,8 @@ uint32_t build_number(const std::vector<std::string>& release_tokens) {
     if (token.size() < 2) {
         throw CheckerException("Cannot extract 'build' from DM response");
     }
-    // The letter goes, and one zero after it; the rest is read as the parser reads it.
-    const std::size_t digits_start = token[1] == '0' ? 2 : 1;
-    return parse_uint32(token.substr(digits_start));
+    // The letter goes; the digits after it are the build ("b04" and "b4" are both 4).
+    return parse_decimal_field(token.substr(1));
 }
 
 std::string format_version_string(const ArtifactVersion& version) {

@@ -124,12 +124,24 @@ TEST(DmResponse, RejectedShapesNameTheirFault) {
     }
 }
 
-TEST(DmResponse, BuildTokenDropsOneZeroOnly) {
+TEST(DmResponse, NumbersInTheNameAreDecimalWhateverTheirZeros) {
     EXPECT_EQ(build_number({"1", "b04"}), 4U);
     EXPECT_EQ(build_number({"1", "b4"}), 4U);
-    EXPECT_EQ(build_number({"1", "b0010"}), 8U);  // the rest "010" reads as octal
+    EXPECT_EQ(build_number({"1", "b0010"}), 10U);
+    EXPECT_EQ(build_number({"1", "b009"}), 9U);
+    EXPECT_EQ(build_number({"1", "b0"}), 0U);
     EXPECT_EQ(major_version({"1", "8", "0"}), 8U);
     EXPECT_EQ(major_version({"11", "0", "2"}), 11U);
+    EXPECT_EQ(major_version({"01", "08", "0"}), 8U);
+
+    const JsonHandle padded = load_text(dm_with_file("java-1.8.0-openjdk-1.8.0.0212-01.b009.quorvane.windows.x86_64.zip"));
+    EXPECT_EQ(descriptor_from_json(padded).version_string, "1.8.0.212-1.b09");
+    EXPECT_EQ(descriptor_from_json(padded).version_number, 10821201009U);
+    for (const char* not_decimal : {"0x1f", "+12", " 12", "1e3"}) {
+        EXPECT_EQ(conversion_failure(dm_with_file(std::string("java-1.8.0-openjdk-1.8.0.") + not_decimal +
+                                                  "-1.b04.quorvane.windows.x86_64.zip")),
+                  std::string("Cannot parse uint32_t from string: [") + not_decimal + "]");
+    }
 }
 
 }  // namespace
