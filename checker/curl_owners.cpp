@@ -11,9 +11,6 @@ std::string option_text(CURLoption option) {
     return to_string(static_cast<int32_t>(option));
 }
 
-// Shown instead of a secret value in a failure text.
-const char* const hidden_value = "(hidden)";
-
 std::string setopt_failure(CURLoption option, const std::string& value) {
     return "Error setting option: [" + option_text(option) + "]," + " to value: [" + value + "]";
 }
@@ -93,12 +90,12 @@ void CurlEasy::set_option_string(CURLoption option, const std::string& value) {
     }
 }
 
-void CurlEasy::set_option_secret(CURLoption option, const std::string& value) {
+void CurlEasy::set_option_secret(CURLoption option, const std::string& value, const std::string& shown) {
     if (value.empty()) {
         return;
     }
     if (curl_easy_setopt(handle_.get(), option, value.c_str()) != CURLE_OK) {
-        throw CheckerException(setopt_failure(option, hidden_value));
+        throw CheckerException(setopt_failure(option, shown));
     }
 }
 

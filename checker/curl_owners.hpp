@@ -57,8 +57,9 @@ public:
     void set_option_bool(CURLoption option, bool value);
     // An empty text is not applied.
     void set_option_string(CURLoption option, const std::string& value);
-    // Like set_option_string, but a failure never shows the value (a password).
-    void set_option_secret(CURLoption option, const std::string& value);
+    // Like set_option_string, but a failure shows `shown` instead of the value: a password
+    // never appears in a message, nor the password inside an address.
+    void set_option_secret(CURLoption option, const std::string& value, const std::string& shown = "(hidden)");
     // Applies the text even when empty: for a proxy or a no-proxy list, empty means none, not
     // libcurl's default from the environment.
     void set_option_text(CURLoption option, const std::string& value);

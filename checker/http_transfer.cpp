@@ -8,6 +8,7 @@
 #include "checker/proxy_choice.hpp"
 #include "checker/socket_wait.hpp"
 #include "checker/system_network.hpp"
+#include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/file_access.hpp"
@@ -98,9 +99,10 @@ void CurlTransfer::trace(const std::string& event_text) {
 }
 
 void CurlTransfer::apply_options() {
-    trace("EVENT_URL " + config_.remote_version_url);
+    const std::string shown_url = without_user_info(config_.remote_version_url);
+    trace("EVENT_URL " + shown_url);
     CURL* handle = easy_.get();
-    easy_.set_option_string(CURLOPT_URL, config_.remote_version_url);
+    easy_.set_option_secret(CURLOPT_URL, config_.remote_version_url, shown_url);
     easy_.set_option_bool(CURLOPT_HTTPGET, true);
     easy_.set_option_pointer(CURLOPT_WRITEDATA, this);
     if (curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, data_callback) != CURLE_OK) {
@@ -130,7 +132,7 @@ void CurlTransfer::apply_options() {
     easy_.set_option_string(CURLOPT_SSLCERTTYPE, config_.curl_sslcertype);
     easy_.set_option_string(CURLOPT_SSLKEY, config_.curl_sslkey_filename);
     easy_.set_option_string(CURLOPT_SSLKEYTYPE, config_.curl_ssl_key_type);
-    easy_.set_option_string(CURLOPT_KEYPASSWD, config_.curl_ssl_keypasswd);
+    easy_.set_option_secret(CURLOPT_KEYPASSWD, config_.curl_ssl_keypasswd);
     if (config_.curl_require_tls &&
         curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1)) != CURLE_OK) {
         throw CheckerException("Error setting option: [CURLOPT_SSLVERSION]");
@@ -177,7 +179,7 @@ void CurlTransfer::apply_proxy(const ProxyChoice& choice) {
         easy_.set_option_string(CURLOPT_PROXYUSERNAME, config_.curl_proxy_username);
         easy_.set_option_secret(CURLOPT_PROXYPASSWORD, config_.curl_proxy_password);
         easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-    } else if (proxy_single_sign_on_available() && without_credentials(choice.proxy) == choice.proxy) {
+    } else if (proxy_single_sign_on_available() && without_user_info(choice.proxy) == choice.proxy) {
         // Empty user and password: the current user's logon answers the proxy.
         easy_.set_option_text(CURLOPT_PROXYUSERPWD, ":");
         easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);

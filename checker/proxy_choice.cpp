@@ -7,39 +7,18 @@
 #include <cstdlib>
 #include <vector>
 
+#include "checker/text_tokens.hpp"
+#include "checker/url_text.hpp"
+
 namespace checker {
 namespace {
 
 // The system's lookup is bounded like the transfer itself; 0 (no transfer limit) still gets one.
 constexpr uint32_t unbounded_lookup_millis = 120000;
 
-std::string lower_case(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::vector<std::string> split(const std::string& list, const std::string& separators) {
-    std::vector<std::string> items;
-    std::string::size_type start = 0;
-    while (start < list.size()) {
-        const std::string::size_type end = list.find_first_of(separators, start);
-        const std::string::size_type stop = end == std::string::npos ? list.size() : end;
-        if (stop > start) {
-            items.push_back(list.substr(start, stop - start));
-        }
-        start = stop + 1;
-    }
-    return items;
-}
-
-bool ends_with(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 // A dotted IPv4 address as a number; nullopt for anything else.
 std::optional<uint32_t> ipv4_address(const std::string& text) {
-    const std::vector<std::string> parts = split(text, ".");
+    const std::vector<std::string> parts = split(text, '.');
     if (parts.size() != 4 || text.front() == '.' || text.back() == '.' || text.find("..") != std::string::npos) {
         return std::nullopt;
     }
@@ -190,23 +169,8 @@ ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& source
 }
 
 std::string proxy_event(const ProxyChoice& choice) {
-    const std::string proxy = choice.proxy.empty() ? "direct" : without_credentials(choice.proxy);
+    const std::string proxy = choice.proxy.empty() ? "direct" : without_user_info(choice.proxy);
     return "EVENT_PROXY " + proxy + ", source: [" + choice.source + "]";
-}
-
-std::string url_host(const std::string& url) {
-    const std::string::size_type scheme_end = url.find("://");
-    const std::string::size_type start = scheme_end == std::string::npos ? 0 : scheme_end + 3;
-    const std::string::size_type end = url.find_first_of("/?#", start);
-    std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const std::string::size_type at = authority.rfind('@');
-    if (at != std::string::npos) {
-        authority.erase(0, at + 1);
-    }
-    if (!authority.empty() && authority.front() == '[') {
-        return lower_case(authority.substr(1, authority.find(']') - 1));
-    }
-    return lower_case(authority.substr(0, authority.find(':')));
 }
 
 bool no_proxy_list_matches(const std::string& list, const std::string& host) {
@@ -218,7 +182,7 @@ bool no_proxy_list_matches(const std::string& list, const std::string& host) {
         name.pop_back();
     }
     const std::optional<uint32_t> address = ipv4_address(name);
-    for (std::string entry : split(lower_case(list), ", \t")) {
+    for (std::string entry : split_at_any(lower_case(list), ", \t")) {
         if (address) {
             if (ipv4_range_matches(entry, *address)) {
                 return true;
@@ -237,7 +201,7 @@ bool no_proxy_list_matches(const std::string& list, const std::string& host) {
 
 bool bypass_list_matches(const std::string& list, const std::string& host) {
     const std::string name = lower_case(host);
-    for (std::string entry : split(lower_case(list), ";, \t\r\n")) {
+    for (std::string entry : split_at_any(lower_case(list), ";, \t\r\n")) {
         if (entry == "<local>") {
             if (name.find('.') == std::string::npos && name.find(':') == std::string::npos) {
                 return true;
@@ -258,7 +222,7 @@ bool bypass_list_matches(const std::string& list, const std::string& host) {
 
 std::string https_proxy_from_list(const std::string& list) {
     std::string plain;
-    for (const std::string& entry : split(list, "; \t\r\n")) {
+    for (const std::string& entry : split_at_any(list, "; \t\r\n")) {
         const std::string::size_type equals = entry.find('=');
         if (equals == std::string::npos) {
             if (plain.empty()) {
@@ -269,18 +233,6 @@ std::string https_proxy_from_list(const std::string& list) {
         }
     }
     return plain;
-}
-
-std::string without_credentials(const std::string& proxy) {
-    const std::string::size_type scheme_end = proxy.find("://");
-    const std::string::size_type start = scheme_end == std::string::npos ? 0 : scheme_end + 3;
-    const std::string::size_type authority_end = proxy.find_first_of("/?#", start);
-    const std::string::size_type at = proxy.rfind('@', authority_end == std::string::npos ? std::string::npos
-                                                                                          : authority_end);
-    if (at == std::string::npos || at < start) {
-        return proxy;
-    }
-    return proxy.substr(0, start) + proxy.substr(at + 1);
 }
 
 }  // namespace checker

@@ -34,9 +34,6 @@ ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& source
 // "EVENT_PROXY " + proxy or "direct" + ", source: [" + source + "]", never with credentials.
 std::string proxy_event(const ProxyChoice& choice);
 
-// The host of a URL, lower case, without user info, port or IPv6 brackets.
-std::string url_host(const std::string& url);
-
 // libcurl's no-proxy rules: names separated by commas or blanks, each matching the host itself
 // or a domain below it ("example.com" and ".example.com" both match "a.example.com"), IPv4
 // ranges as "10.0.0.0/8", and "*" alone matching every host.
@@ -49,8 +46,5 @@ bool bypass_list_matches(const std::string& list, const std::string& host);
 // The proxy for https from a system proxy list: the "https=" entry of a per-scheme list, or the
 // first plain entry; empty when there is none.
 std::string https_proxy_from_list(const std::string& list);
-
-// The proxy text without any "user:password@" part.
-std::string without_credentials(const std::string& proxy);
 
 }  // namespace checker
