@@ -85,10 +85,17 @@ std::string transfer_failure_text(CURLcode result, const char* detail) {
 }  // namespace
 
 SelectWait select_wait_for(long curl_timeout_millis) {
-    if (curl_timeout_millis <= 0) {
+    if (curl_timeout_millis < 0) {
         return {max_select_seconds, 0};
     }
     return {std::min(curl_timeout_millis / 1000, max_select_seconds), (curl_timeout_millis % 1000) * 1000};
+}
+
+uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout_millis) {
+    if (curl_timeout_millis < 0) {
+        return fdset_timeout_millis;
+    }
+    return static_cast<uint32_t>(std::min<long long>(fdset_timeout_millis, curl_timeout_millis));
 }
 
 CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, CurlMulti& multi, CurlEasy& easy)
@@ -207,9 +214,10 @@ void CurlTransfer::fill_buffer() {
             throw CheckerException("cURL fdset error: [" + code_text(fdset_code) + "]");
         }
         if (max_descriptor == -1) {
-            // No socket yet (for example during name resolution): libcurl needs time, not events.
+            // No socket yet (for example during name resolution): libcurl needs time, not
+            // events, but no more than it asked for; 0 means it wants to be called at once.
             trace("fdset fail, enter sleep branch");
-            sleep_millis(config_.curl_fdset_timeout_millis);
+            sleep_millis(no_socket_sleep_millis(config_.curl_fdset_timeout_millis, curl_timeout));
         } else {
             trace("fdset success, performing select");
             if (select_sockets(max_descriptor, sets, wait.seconds, wait.microseconds) == -1) {

@@ -16,12 +16,17 @@
 namespace checker {
 
 // How long one cycle waits in select for a libcurl timeout in milliseconds: 10 s when
-// libcurl names none (-1 or 0), otherwise the timeout with its whole seconds capped at 10.
+// libcurl names none (-1), no wait at all for 0 (libcurl wants to be called now), otherwise
+// the timeout with its whole seconds capped at 10.
 struct SelectWait {
     long seconds;
     long microseconds;
 };
 SelectWait select_wait_for(long curl_timeout_millis);
+
+// How long a cycle sleeps while libcurl has no socket to wait on: curl_fdset_timeout_millis,
+// but never longer than libcurl's own timeout when it names one.
+uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout_millis);
 
 // One transfer: the bytes libcurl delivered in the current fill cycle and the state the
 // callbacks collect. Its address is the user pointer of all three callbacks.

@@ -8,12 +8,15 @@
 namespace checker {
 namespace {
 
-TEST(SelectWait, CapsOnlyTheSeconds) {
-    for (const long none : {-1L, 0L}) {
-        const SelectWait wait = select_wait_for(none);
-        EXPECT_EQ(wait.seconds, 10);
-        EXPECT_EQ(wait.microseconds, 0);
-    }
+TEST(SelectWait, WaitsNoLongerThanLibcurlAsksAndCapsOnlyTheSeconds) {
+    EXPECT_EQ(select_wait_for(-1).seconds, 10);
+    EXPECT_EQ(select_wait_for(-1).microseconds, 0);
+    EXPECT_EQ(select_wait_for(0).seconds, 0) << "0 means: call libcurl now";
+    EXPECT_EQ(select_wait_for(0).microseconds, 0);
+    EXPECT_EQ(no_socket_sleep_millis(100, -1), 100U);
+    EXPECT_EQ(no_socket_sleep_millis(100, 0), 0U);
+    EXPECT_EQ(no_socket_sleep_millis(100, 1), 1U);
+    EXPECT_EQ(no_socket_sleep_millis(100, 5000), 100U);
     EXPECT_EQ(select_wait_for(2500).seconds, 2);
     EXPECT_EQ(select_wait_for(2500).microseconds, 500000);
     EXPECT_EQ(select_wait_for(12345).seconds, 10);

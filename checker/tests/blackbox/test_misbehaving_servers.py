@@ -22,10 +22,9 @@ TIMED_OUT = r".*Timeout was reached: Operation timed out after \d+ milliseconds.
 # Under a slow runner (a memory checker) every time in these cases stretches by this factor.
 TIME_SCALE = float(os.environ.get("CHECKER_TIME_SCALE", "1"))
 TIME_LIMIT_MILLIS = int(1500 * TIME_SCALE)
-# How long past its time limit a run may end: when the limit falls due between two cycles,
-# libcurl reports a wait of 0, and the transfer loop then waits the full 10-s select cap on a
-# silent connection before libcurl can end the transfer (seen under Wine, whose timers fire early).
-LATE_END_SECONDS = 10 + 3 * TIME_SCALE
+# How long past its time limit a run may end: libcurl ends the transfer in the first cycle after
+# the limit, because a cycle never waits longer than libcurl asks (0 when the limit is due).
+LATE_END_SECONDS = 3 * TIME_SCALE
 
 
 def connection_error(cause):
