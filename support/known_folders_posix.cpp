@@ -53,7 +53,21 @@ bool local_data_folder(std::string& folder) {
     return true;
 }
 
-bool make_directory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
+bool make_directory(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0) {
+        return true;
+    }
+    if (errno != EEXIST) {
+        return false;
+    }
+    // A file of that name is no folder: nothing could be created below it.
+    struct stat entry {};
+    if (::stat(path.c_str(), &entry) == 0 && S_ISDIR(entry.st_mode)) {
+        return true;
+    }
+    errno = ENOTDIR;
+    return false;
+}
 
 bool program_file_path(std::string& path) {
     // readlink does not say whether the text was cut, so grow the buffer until it fits.

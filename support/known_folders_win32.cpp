@@ -44,7 +44,19 @@ bool local_data_folder(std::string& folder) {
 
 bool make_directory(const std::string& path) {
     const std::u16string wide_path = widen(path);
-    return CreateDirectoryW(wide(wide_path), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+    if (CreateDirectoryW(wide(wide_path), nullptr) != 0) {
+        return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    // A file of that name is no folder: nothing could be created below it.
+    const DWORD attributes = GetFileAttributesW(wide(wide_path));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return false;
 }
 
 bool program_file_path(std::string& path) {

@@ -18,8 +18,9 @@ namespace platform {
 // trailing separator. false when no folder can be had.
 bool local_data_folder(std::string& folder);
 
-// Creates one directory (its parent must exist). An existing entry of that name counts as
-// success. false on failure with last_system_error() set.
+// Creates one directory (its parent must exist). An existing folder of that name counts as
+// success; an existing file fails (ENOTDIR / ERROR_ALREADY_EXISTS). false on failure with
+// last_system_error() set.
 bool make_directory(const std::string& path);
 
 // The full UTF-8 path of the running program file. false on failure with last_system_error() set.

@@ -59,12 +59,14 @@ TEST(UserDataDir, FailsWithoutAUsableFolder) {
     EXPECT_EQ("Error getting userdata dir", failure_of([] { user_data_dir(); }));
 }
 
-TEST(CreateDirectory, ExistingEntriesCountAsSuccess) {
+TEST(CreateDirectory, ExistingFoldersCountAsSuccessExistingFilesFail) {
     TemporaryFolder folder;
     create_directory(folder.path("new"));
     create_directory(folder.path("new"));
     support_test::write_raw(folder.path("file"), "x");
-    create_directory(folder.path("file"));
+    EXPECT_EQ("Error getting creating dir, path: [" + folder.path("file") +
+                  "], error: [code: [20], message: [Not a directory]]",
+              failure_of([&] { create_directory(folder.path("file")); }));
     const std::string orphan = folder.path("missing/child");
     EXPECT_EQ("Error getting creating dir, path: [" + orphan + "], error: [code: [2], message: [No such file or directory]]",
               failure_of([&] { create_directory(orphan); }));
