@@ -62,7 +62,7 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));
 
         if (remote_number > local_number) {
-            dump_json_to_file(descriptor_to_json(remote), version_path);
+            dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
             tracer.add("remote version written, path: [" + version_path + "]");
             tracer.add("EVENT_WRITTEN " + version_path);
             std::cout << current_timestamp() << " INFO: new version descriptor obtained: [" << version_path << "]"

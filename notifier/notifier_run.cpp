@@ -18,7 +18,6 @@
 namespace notifier {
 namespace {
 
-constexpr uint32_t version_file_read_limit = 32768;
 
 // Closes a kernel handle without disturbing the thread's last error.
 struct HandleCloser {
@@ -86,7 +85,7 @@ bool decide_mode() noexcept {
         trace("loading version from file, path: [" + version_path + "]");
         trace("EVENT_LOCALPATH " + version_path);
         const checker::VersionDescriptor stored =
-            checker::descriptor_from_json(checker::load_json_from_file(version_path, version_file_read_limit));
+            checker::descriptor_from_json(checker::load_json_from_file(version_path, checker::notifier_version_read_limit));
         trace("version loaded successfully");
 
         trace("version contents, balloon_text: [" + stored.ui_balloon_text + "]");

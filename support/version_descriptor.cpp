@@ -1,7 +1,12 @@
 // The version descriptor, its JSON form, and loading the stored descriptor.
 #include "version_descriptor.hpp"
 
+#include <algorithm>
+
+#include "checker_exception.hpp"
+#include "diagnostic_text.hpp"
 #include "file_access.hpp"
+#include "text_conversion.hpp"
 
 namespace checker {
 
@@ -49,6 +54,24 @@ VersionDescriptor load_local_version(uint32_t max_json_size_bytes, const std::st
     }
     const JsonHandle document = load_json_from_file(path, max_json_size_bytes);
     return descriptor_from_json(document);
+}
+
+JsonHandle storable_form(const VersionDescriptor& descriptor, uint32_t read_limit) {
+    JsonHandle json = descriptor_to_json(descriptor);
+    // The readers count the bytes they are given, line ends as LF: the size jansson writes.
+    const std::size_t size = json_dumpb(json.get(), nullptr, 0, json_dump_flags);
+    const uint32_t limit = std::min(read_limit, notifier_version_read_limit);
+    if (size > limit) {
+        throw CheckerException("Version descriptor too large to store, size: [" + to_string(static_cast<uint64_t>(size)) +
+                               "], limit: [" + to_string(limit) + "]");
+    }
+    const std::size_t balloon_units = widen(descriptor.ui_balloon_text).size();
+    if (balloon_units > notifier_balloon_text_units) {
+        throw CheckerException("'ui_balloon_text' too long to show, UTF-16 units: [" +
+                               to_string(static_cast<uint64_t>(balloon_units)) + "], limit: [" +
+                               to_string(static_cast<uint64_t>(notifier_balloon_text_units)) + "]");
+    }
+    return json;
 }
 
 }  // namespace checker

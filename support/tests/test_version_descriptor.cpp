@@ -55,3 +55,34 @@ TEST(VersionDescriptor, NoFileOrADirectoryGivesTheEmptyDescriptor) {
     ASSERT_EQ(0, ::mkdir(folder.path("version.json").c_str(), 0777));
     EXPECT_TRUE(VersionDescriptor() == load_local_version(32768, folder.path("version.json")));
 }
+
+TEST(VersionDescriptor, OnlyWhatBothProgramsCanReadAndShowIsStorable) {
+    TemporaryFolder folder;
+    VersionDescriptor descriptor{"p", "", "windows", "x86_64", "1.8.0.212-1.b04", 10821201004, "", "", ""};
+    // Grow the description until the stored form is exactly the limit: it is stored and read back.
+    const uint32_t limit = 600;
+    descriptor.package_description.assign(limit, 'x');
+    const std::size_t overshoot =
+        json_dumpb(descriptor_to_json(descriptor).get(), nullptr, 0, json_dump_flags) - limit;
+    descriptor.package_description.resize(limit - overshoot);
+    dump_json_to_file(storable_form(descriptor, limit), folder.path("version.json"));
+    EXPECT_TRUE(descriptor == load_local_version(limit, folder.path("version.json")));
+
+    descriptor.package_description += "x";
+    EXPECT_EQ("Version descriptor too large to store, size: [601], limit: [600]",
+              failure_of([&] { storable_form(descriptor, limit); }));
+    dump_json_to_file(descriptor_to_json(descriptor), folder.path("too-large.json"));
+    EXPECT_NE("", failure_of([&] { load_local_version(limit, folder.path("too-large.json")); }))
+        << "the reader refuses what the check refuses";
+
+    descriptor.package_description.assign(40000, 'x');
+    EXPECT_NE(std::string::npos, failure_of([&] { storable_form(descriptor, 1000000); }).find("limit: [32768]"))
+        << "the notifier's own limit applies too";
+
+    descriptor.package_description.clear();
+    descriptor.ui_balloon_text = std::string(253, 'a') + "\xF0\x9F\x94\x94";  // U+1F514 takes two units
+    EXPECT_EQ("", failure_of([&] { storable_form(descriptor, limit); }));
+    descriptor.ui_balloon_text += "b";
+    EXPECT_EQ("'ui_balloon_text' too long to show, UTF-16 units: [256], limit: [255]",
+              failure_of([&] { storable_form(descriptor, limit); }));
+}

@@ -18,6 +18,9 @@ DOCUMENTS = {
     "two-documents.json": DM + b"\n" + dm_response("java-1.8.0-openjdk-1.8.0.999-1.b99.quorvane.windows.x86_64.zip"),
     "duplicate.json": b'[{"featuredArtifact": {"url": "a", "url": "b"}}]',
     "not-dm.json": b"[1, 2, 3]",
+    # Objects pass through as descriptors: ones that no program could read back or show.
+    "too-large.json": json.dumps({"version_number": 99_999_999_999, "package_description": "x" * 40_000}).encode(),
+    "long-balloon.json": json.dumps({"version_number": 99_999_999_999, "ui_balloon_text": "\u00e4" * 256}).encode(),
 }
 
 
@@ -111,6 +114,17 @@ class VersionCheckTest(CheckerTestCase):
         for path, pattern in cases.items():
             with self.subTest(path):
                 self.assert_failure_line(self.workspace.run(config=self.config_for(path)), pattern, 0)
+
+    def test_descriptors_that_could_not_be_read_back_or_shown_are_not_stored(self):
+        cases = {"too-large.json": r"Version descriptor too large to store, size: \[\d+\], limit: \[32768\]",
+                 "long-balloon.json": re.escape("'ui_balloon_text' too long to show, UTF-16 units: [256], limit: [255]")}
+        for path, pattern in cases.items():
+            with self.subTest(path):
+                stored = self.workspace.store_version(5)
+                self.assert_failure_line(self.workspace.run(config=self.config_for(path)), pattern, 5)
+                self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+                self.assertEqual(self.workspace.run(config=self.config_for("dm.json")).returncode, 0,
+                                 "later runs still read the stored file")
 
     def test_size_limits(self):
         # Without gzip each delivery is at most the receive buffer size.
