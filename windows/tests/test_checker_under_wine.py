@@ -55,6 +55,14 @@ class CheckerUnderWineTest(CheckerTestCase):
         self.assertNotIn(b"\n", stored.replace(b"\r\n", b""), "every line ends in CR LF")
         self.assertEqual(stored, self.run_linux_checker())
 
+    def test_config_in_a_folder_named_outside_the_ansi_code_page(self):
+        # "ë" is in the ANSI code page, "Ω" and "桜" are not; Wine reads the host's arguments as UTF-8.
+        self.workspace.environment["LC_ALL"] = "C.UTF-8"
+        config = self.workspace.write_config(checker_config(self.server.url("dm.json"),
+                                                            to_checker_path(self.pki.ca_certificate)),
+                                             name="Zoë Ω 桜/config.json")
+        self.assert_stored_update(self.workspace.run(config=config), 0, DEMO_VERSION_NUMBER)
+
     def test_help_and_an_unknown_option(self):
         shown = self.workspace.run("--help")
         self.assertEqual((shown.returncode, shown.stdout), (0, ""))
