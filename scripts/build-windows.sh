@@ -28,7 +28,8 @@ done
 cp -f "$build_dir/notifier/icon.bmp" "$out_dir/icon.bmp"
 
 # Only DLLs that every Windows installation has may be imported: the programs are shipped alone.
-system_dlls='^(kernel32|user32|gdi32|shell32|ole32|comctl32|advapi32|ws2_32|crypt32|bcrypt|msvcrt)\.dll$'
+# (winhttp: the user's Internet settings; secur32: SSPI, which libcurl may also load at run time.)
+system_dlls='^(kernel32|user32|gdi32|shell32|ole32|comctl32|advapi32|ws2_32|crypt32|bcrypt|msvcrt|winhttp|secur32)\.dll$'
 status=0
 for program in checker notifier; do
   while read -r dll; do

@@ -11,3 +11,5 @@
 #define _WIN32_WINNT 0x0601
 #endif
 #include <windows.h>
+// After <windows.h>, which it needs; the checker asks WinHTTP for the Internet settings.
+#include <winhttp.h>
