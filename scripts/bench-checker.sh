@@ -2,14 +2,19 @@
 # Benchmark (not a test): a complete checker run against the curl tool fetching the same local
 # HTTPS document with the same CA, alternately; prints median wall time and peak memory of each.
 # Usage: scripts/bench-checker.sh [runs per program, default 50]
+# CHECKER=path measures that checker program instead of building the tree's into build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 runs=${1:-50}
 
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j 2 --target checker >/dev/null
+checker=${CHECKER:-}
+if [ -z "$checker" ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j 2 --target checker >/dev/null
+  checker=$repo/build/checker/checker
+fi
 
 # Both programs fetch from 127.0.0.1 directly: no proxy set for this shell in between.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
@@ -22,7 +27,7 @@ for _ in $(seq 200); do
   sleep 0.1
 done
 
-python3 - "$repo/build/checker/checker" "$work" "$runs" <<'PYTHON'
+python3 - "$checker" "$work" "$runs" <<'PYTHON'
 import json, os, statistics, subprocess, sys, time
 
 checker, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
