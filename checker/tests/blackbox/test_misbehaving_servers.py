@@ -8,7 +8,7 @@ import re
 import time
 import unittest
 
-from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
+from checker_runner import (DEMO_VERSION_NUMBER, WINDOWS_PATHS, CheckerTestCase, checker_config, shared_test_pki,
                             to_checker_path)
 from fixtures.misbehaving_server import (MisbehavingServer, close_before_headers, endless_body,
                                          hang_after_headers, redirect_loop, reset_mid_body, send_document)
@@ -25,6 +25,11 @@ TIME_LIMIT_MILLIS = int(1500 * TIME_SCALE)
 # How long past its time limit a run may end: libcurl ends the transfer in the first cycle after
 # the limit, because a cycle never waits longer than libcurl asks (0 when the limit is due).
 LATE_END_SECONDS = 3 * TIME_SCALE
+# A reset after part of the body: Wine's sockets report it as the end of the stream, so the
+# Windows build run there names the bytes still missing.
+RESET_MID_BODY = (r"(Failure when receiving data from the peer: [^\n]*Connection reset by peer|"
+                  r"Transferred a partial file: transfer closed with \d+ bytes remaining to read)"
+                  if WINDOWS_PATHS else r"Failure when receiving data from the peer: [^\n]*Connection reset by peer")
 
 
 def connection_error(cause):
@@ -56,7 +61,7 @@ class MisbehavingServerTest(CheckerTestCase):
             ("closed before any header", close_before_headers(), {}, connection_error(r"[^\n]*Empty reply from server")),
             ("reset in mid-body", reset_mid_body(DM, 500), {},
              r"Error parsing JSON, text: \[.*\], line: \[\d+\], column: \[\d+\], position: \[\d+\], "
-             r"callback error: \[Failure when receiving data from the peer: [^\n]*Connection reset by peer\]"),
+             r"callback error: \[" + RESET_MID_BODY + r"\]"),
             ("404 with a page", send_document(b"<html>missing</html>", 404, "Not Found"), {}, status_error(404)),
             # A JSON body on an error status must not pass as a document, however it arrives.
             ("500 with a JSON body", send_document(b'{"version_number": 99}', 500, "Oops", chunk_size=4, delay=0.02),
