@@ -18,7 +18,7 @@ LPWSTR GetCommandLineW() {
                 character = ' ';
             }
         }
-        return standin::to_utf16(arguments);
+        return checker::widen(arguments);
     }();
     return &command_line[0];
 }

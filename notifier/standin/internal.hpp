@@ -5,29 +5,15 @@
 #include <string>
 
 #include "notifier/standin/win32_standin.hpp"
+#include "support/text_conversion.hpp"
 
-// A window of the stand-in: its procedure, its owner and whether it is being destroyed.
+// A window of the stand-in: its procedure, and whether it is being destroyed.
 struct HWND__ {
     WNDPROC procedure = nullptr;
-    HWND owner = nullptr;
     bool destroying = false;
 };
 
 namespace standin {
-
-// Owns one POSIX file descriptor; closing it keeps the thread's errno.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor();
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-    bool valid() const { return descriptor_ >= 0; }
-
-private:
-    int descriptor_;
-};
 
 // The Win32 error code for an errno value of a failed file operation.
 DWORD error_from_errno(int error_number);
@@ -36,17 +22,22 @@ DWORD error_from_errno(int error_number);
 bool is_icon(const void* handle);
 bool is_bitmap(const void* handle);
 
-// A window outside any registered class (the task dialogs), owned by `owner` when given.
-HWND create_internal_window(WNDPROC procedure, HWND owner);
+// A window outside any registered class (the task dialogs).
+HWND create_internal_window(WNDPROC procedure);
 
 // Writes one "standin: ..." line to standard error, so a person or a test sees what is shown.
 void report(const std::string& line);
 
-std::string to_utf8(const char16_t* text);
-std::u16string to_utf16(const std::string& text);
+// The UTF-8 form of a terminated UTF-16 text; the empty text for null.
+inline std::string to_utf8(const char16_t* text) {
+    return text == nullptr ? std::string() : checker::narrow(std::u16string(text));
+}
 
-// Text of a string argument that may be an integer resource id of the module.
-std::u16string resource_text(HINSTANCE instance, PCWSTR text);
+// Integer resource ids travel in the low word of a string pointer, as MAKEINTRESOURCEW makes them.
+inline bool is_resource_id(const void* name) {
+    return (reinterpret_cast<uintptr_t>(name) >> 16) == 0;
+}
+
 bool module_has_icon(HINSTANCE instance, UINT id);
 
 enum class ActionKind { select, balloon, context, key, timeout, expand, cancel, link, close, sleep };

@@ -26,7 +26,7 @@ bool take_queued_message(MSG& message) {
     }
     if (queue.quit_requested) {
         queue.quit_requested = false;
-        message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quit_code), 0, 0, POINT{0, 0}};
+        message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quit_code), 0};
         return true;
     }
     return false;
@@ -39,7 +39,7 @@ BOOL PostMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    queue.posted.push_back(MSG{window, message, wparam, lparam, 0, POINT{0, 0}});
+    queue.posted.push_back(MSG{window, message, wparam, lparam});
     return TRUE;
 }
 

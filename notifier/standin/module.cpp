@@ -1,5 +1,6 @@
 // The program's own module: its handle, string table (LoadStringW) and icon resource ids.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "notifier/standin/internal.hpp"
@@ -24,16 +25,10 @@ HINSTANCE__* resolve_module(HINSTANCE instance) {
 }
 
 const char16_t* find_string(const HINSTANCE__& module, UINT id) {
-    for (std::size_t index = 0; index < module.string_count; ++index) {
-        if (module.strings[index].id == id) {
-            return module.strings[index].text;
-        }
-    }
-    return nullptr;
-}
-
-std::size_t text_length(const char16_t* text) {
-    return std::char_traits<char16_t>::length(text);
+    const auto end = module.strings + module.string_count;
+    const auto found =
+        std::find_if(module.strings, end, [id](const standin::StringResource& entry) { return entry.id == id; });
+    return found == end ? nullptr : found->text;
 }
 
 }  // namespace
@@ -44,18 +39,6 @@ void install_module(const StringResource* strings, std::size_t count, const std:
     program_module.strings = strings;
     program_module.string_count = count;
     program_module.icon_ids = icon_ids;
-}
-
-std::u16string resource_text(HINSTANCE instance, PCWSTR text) {
-    if (text == nullptr) {
-        return std::u16string();
-    }
-    if (!IS_INTRESOURCE(text)) {
-        return std::u16string(text);
-    }
-    const HINSTANCE__* module = resolve_module(instance);
-    const char16_t* found = module == nullptr ? nullptr : find_string(*module, LOWORD(text));
-    return found == nullptr ? std::u16string() : std::u16string(found);
 }
 
 bool module_has_icon(HINSTANCE instance, UINT id) {
@@ -73,13 +56,15 @@ HMODULE GetModuleHandleW(LPCWSTR module_name) {
     return &program_module;
 }
 
+// Copies the text, cut to the capacity less one; the notifier always hands over a buffer.
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity) {
     const HINSTANCE__* module = resolve_module(instance);
     if (module == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (buffer == nullptr || capacity < 0) {
+    if (buffer == nullptr || capacity <= 0) {
+        standin::report("LoadStringW supports only copying into a buffer");
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -88,13 +73,7 @@ int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int capacity) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return 0;
     }
-    const std::size_t length = text_length(text);
-    if (capacity == 0) {
-        // Capacity 0 hands out a read-only pointer to the resource text instead of a copy.
-        *reinterpret_cast<const WCHAR**>(buffer) = text;
-        return static_cast<int>(length);
-    }
-    const std::size_t copied = std::min(length, static_cast<std::size_t>(capacity) - 1);
+    const std::size_t copied = std::min(std::char_traits<char16_t>::length(text), static_cast<std::size_t>(capacity) - 1);
     std::copy(text, text + copied, buffer);
     buffer[copied] = 0;
     return static_cast<int>(copied);

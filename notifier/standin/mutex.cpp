@@ -1,4 +1,5 @@
 // Named mutexes as existence markers: an exclusive lock on a file named after the mutex.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
@@ -7,18 +8,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <unistd.h>
 
+#include "notifier/standin/file_descriptor.hpp"
 #include "notifier/standin/internal.hpp"
 
 namespace {
 
-// One open handle; a named one holds its lock file's descriptor.
-struct KernelObject {
-    std::unique_ptr<standin::FileDescriptor> lock_file;
-};
-
-std::vector<std::unique_ptr<KernelObject>> kernel_objects;
+// The open mutex handles, each with its lock file open; the first handle of a name holds the lock.
+std::vector<std::unique_ptr<standin::FileDescriptor>> mutex_handles;
 
 // The folder of the lock files: the user's runtime folder, else the temporary folder.
 std::string lock_folder() {
@@ -31,54 +28,46 @@ std::string lock_folder() {
     return "/tmp";
 }
 
-HANDLE keep(std::unique_ptr<KernelObject> object) {
-    kernel_objects.push_back(std::move(object));
-    return kernel_objects.back().get();
-}
-
 }  // namespace
 
 // The initial-owner request is not modelled: the notifier uses the mutex only to see whether it
-// already exists. The lock lives while this handle is open, in this process only (the file is
-// opened close-on-exec, so programs started by ShellExecuteW do not keep it).
-HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR name) {
-    auto object = std::make_unique<KernelObject>();
-    if (name == nullptr) {
-        SetLastError(ERROR_SUCCESS);
-        return keep(std::move(object));
-    }
+// already exists, so only named mutexes are. The lock lives while the first handle is open, in
+// this process only (the file is opened close-on-exec, so programs started by ShellExecuteW do not
+// keep it).
+HANDLE CreateMutexW(SECURITY_ATTRIBUTES*, BOOL, LPCWSTR name) {
     const std::string name_text = standin::to_utf8(name);
     if (name_text.empty() || name_text.find_first_of("/\\") != std::string::npos || name_text == "." || name_text == "..") {
         SetLastError(ERROR_INVALID_NAME);
         return nullptr;
     }
     const std::string path = lock_folder() + "/" + name_text;
-    object->lock_file = std::make_unique<standin::FileDescriptor>(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!object->lock_file->valid()) {
+    auto lock_file =
+        std::make_unique<standin::FileDescriptor>(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock_file->valid()) {
         SetLastError(standin::error_from_errno(errno));
         return nullptr;
     }
-    if (flock(object->lock_file->get(), LOCK_EX | LOCK_NB) == 0) {
-        SetLastError(ERROR_SUCCESS);
-        return keep(std::move(object));
-    }
-    if (errno == EWOULDBLOCK) {
+    DWORD outcome = ERROR_SUCCESS;
+    if (flock(lock_file->get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) {
+            SetLastError(standin::error_from_errno(errno));
+            return nullptr;
+        }
         // Another handle holds the lock: the mutex exists; this handle refers to it.
-        object->lock_file.reset();
-        SetLastError(ERROR_ALREADY_EXISTS);
-        return keep(std::move(object));
+        outcome = ERROR_ALREADY_EXISTS;
     }
-    SetLastError(standin::error_from_errno(errno));
-    return nullptr;
+    mutex_handles.push_back(std::move(lock_file));
+    SetLastError(outcome);
+    return mutex_handles.back().get();
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    for (auto object = kernel_objects.begin(); object != kernel_objects.end(); ++object) {
-        if (object->get() == handle) {
-            kernel_objects.erase(object);
-            return TRUE;
-        }
+    const auto found = std::find_if(mutex_handles.begin(), mutex_handles.end(),
+                                    [handle](const auto& owned) { return owned.get() == handle; });
+    if (found == mutex_handles.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
     }
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+    mutex_handles.erase(found);
+    return TRUE;
 }

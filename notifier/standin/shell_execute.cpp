@@ -21,7 +21,7 @@ INT_PTR open_with_xdg_open(const std::string& target) {
     pid_t child = 0;
     const int spawn_error = posix_spawnp(&child, program.c_str(), nullptr, nullptr, arguments, environ);
     if (spawn_error != 0) {
-        return spawn_error == ENOENT ? SE_ERR_FNF : spawn_error == EACCES ? SE_ERR_ACCESSDENIED : 0;
+        return spawn_error == ENOENT ? SE_ERR_FNF : SE_ERR_NOASSOC;
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
@@ -34,18 +34,16 @@ INT_PTR open_with_xdg_open(const std::string& target) {
 
 }  // namespace
 
-HINSTANCE ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT) {
-    INT_PTR result = SE_ERR_NOASSOC;
-    const std::u16string verb_text = verb == nullptr ? std::u16string() : std::u16string(verb);
-    const bool supported = (verb_text.empty() || verb_text == u"open") &&
-                           (parameters == nullptr || *parameters == 0) && (directory == nullptr || *directory == 0);
-    if (file == nullptr || *file == 0) {
-        result = SE_ERR_FNF;
-    } else if (!supported) {
-        standin::report("ShellExecuteW supports only the default or \"open\" verb without parameters or directory");
-    } else {
-        result = open_with_xdg_open(standin::to_utf8(file));
+// Only what the notifier asks for: the default verb on an address, without parameters or folder.
+HINSTANCE ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, int) {
+    const std::string target = standin::to_utf8(file);
+    INT_PTR result = SE_ERR_FNF;
+    if (verb != nullptr || parameters != nullptr || directory != nullptr) {
+        standin::report("ShellExecuteW supports only the default verb without parameters or directory");
+        result = SE_ERR_NOASSOC;
+    } else if (!target.empty()) {
+        result = open_with_xdg_open(target);
     }
-    standin::report("shell execute, file: [" + standin::to_utf8(file) + "], result: [" + std::to_string(result) + "]");
+    standin::report("shell execute, file: [" + target + "], result: [" + std::to_string(result) + "]");
     return reinterpret_cast<HINSTANCE>(result);
 }

@@ -9,7 +9,7 @@ namespace {
 
 struct DialogRun {
     const TASKDIALOGCONFIG& config;
-    std::u16string title;
+    std::string title;
     HWND window = nullptr;
     bool expanded = false;
     bool ended = false;
@@ -45,92 +45,67 @@ LRESULT CALLBACK dialog_procedure(HWND window, UINT message, WPARAM, LPARAM) {
                                     [window](const DialogRun* run) { return run->window == window; });
     if (found != open_dialogs.end()) {
         DialogRun& run = **found;
-        standin::report("task dialog closed, title: [" + standin::to_utf8(run.title.c_str()) + "], button: [" +
-                        std::to_string(run.pressed) + "]");
+        standin::report("task dialog closed, title: [" + run.title + "], button: [" + std::to_string(run.pressed) + "]");
         notify(run, TDN_DESTROYED, 0, 0);
         run.ended = true;
     }
     return 0;
 }
 
-// The href of each <a ...> element of a markup text, in order.
+// The target of each <a href="..."> element of a markup text, in order: the form of the
+// notifier's footer link.
 std::vector<std::u16string> link_targets(const std::u16string& markup) {
+    const std::u16string opening = u"<a href=\"";
     std::vector<std::u16string> targets;
-    std::size_t at = 0;
-    while ((at = markup.find(u"<a", at)) != std::u16string::npos) {
-        const std::size_t tag_end = markup.find(u'>', at);
-        const std::size_t element_end = markup.find(u"</a>", at);
-        if (tag_end == std::u16string::npos || element_end == std::u16string::npos) {
+    for (std::size_t at = markup.find(opening); at != std::u16string::npos; at = markup.find(opening, at)) {
+        at += opening.size();
+        const std::size_t close = markup.find(u'"', at);
+        if (close == std::u16string::npos) {
             break;
         }
-        const char16_t after = markup[at + 2];
-        const std::u16string attributes = markup.substr(at + 2, tag_end - at - 2);
-        const std::size_t href = attributes.find(u"href=");
-        if ((after == u' ' || after == u'>') && href != std::u16string::npos && href + 5 < attributes.size() &&
-            (attributes[href + 5] == u'"' || attributes[href + 5] == u'\'')) {
-            const std::size_t close = attributes.find(attributes[href + 5], href + 6);
-            if (close != std::u16string::npos) {
-                targets.push_back(attributes.substr(href + 6, close - href - 6));
-            }
-        }
-        at = element_end + 4;
+        targets.push_back(markup.substr(at, close - at));
+        at = close;
     }
     return targets;
 }
 
-// The links a person sees, top to bottom; the expanded text sits below the footer when the
-// dialog expands into its footer area.
+// The links a person sees, top to bottom. The notifier's dialog expands into its footer area
+// (TDF_EXPAND_FOOTER_AREA), so the expanded text sits below the footer.
 std::vector<std::u16string> visible_links(const DialogRun& run) {
     std::vector<std::u16string> links;
     if ((run.config.dwFlags & TDF_ENABLE_HYPERLINKS) == 0) {
         return links;
     }
-    const auto add = [&](PCWSTR text) {
-        for (auto& target : link_targets(standin::resource_text(run.config.hInstance, text))) {
+    for (const PCWSTR text : {run.config.pszFooter, run.expanded ? run.config.pszExpandedInformation : nullptr}) {
+        for (auto& target : link_targets(text == nullptr ? std::u16string() : std::u16string(text))) {
             links.push_back(target);
         }
-    };
-    const bool in_footer_area = (run.config.dwFlags & TDF_EXPAND_FOOTER_AREA) != 0;
-    add(run.config.pszContent);
-    if (run.expanded && !in_footer_area) {
-        add(run.config.pszExpandedInformation);
-    }
-    add(run.config.pszFooter);
-    if (run.expanded && in_footer_area) {
-        add(run.config.pszExpandedInformation);
     }
     return links;
 }
 
-std::string icon_name(const TASKDIALOGCONFIG& config) {
-    if ((config.dwFlags & TDF_USE_HICON_MAIN) != 0) {
-        return config.hMainIcon == nullptr ? std::string() : "handle";
+// The main icon: a standard one by name, one of the module's by its resource id.
+std::string icon_name(PCWSTR icon) {
+    if (icon == TD_ERROR_ICON) {
+        return "error";
     }
-    const PCWSTR icon = config.pszMainIcon;
-    if (icon == nullptr || !IS_INTRESOURCE(icon)) {
-        return std::string();
-    }
-    if (icon == TD_ERROR_ICON) return "error";
-    if (icon == TD_WARNING_ICON) return "warning";
-    if (icon == TD_INFORMATION_ICON) return "information";
-    if (icon == TD_SHIELD_ICON) return "shield";
-    return std::to_string(LOWORD(icon));
+    return icon == nullptr || !standin::is_resource_id(icon) ? std::string() : std::to_string(LOWORD(icon));
 }
 
 void report_shown(const DialogRun& run) {
     const TASKDIALOGCONFIG& config = run.config;
-    std::string line = "task dialog shown, title: [" + standin::to_utf8(run.title.c_str()) + "], header: [" +
-                       standin::to_utf8(standin::resource_text(config.hInstance, config.pszMainInstruction).c_str()) + "]";
-    const std::u16string content = standin::resource_text(config.hInstance, config.pszContent);
+    std::string line = "task dialog shown, title: [" + run.title + "], header: [" +
+                       standin::to_utf8(config.pszMainInstruction) + "]";
+    const std::string content = standin::to_utf8(config.pszContent);
     if (!content.empty()) {
-        line += ", content: [" + standin::to_utf8(content.c_str()) + "]";
+        line += ", content: [" + content + "]";
     }
-    const std::string icon = icon_name(config);
+    const std::string icon = icon_name(config.pszMainIcon);
     if (!icon.empty()) {
         line += ", icon: [" + icon + "]";
     }
     for (const auto& link : visible_links(run)) {
-        line += ", link: [" + standin::to_utf8(link.c_str()) + "]";
+        line += ", link: [" + checker::narrow(link) + "]";
     }
     standin::report(line);
 }
@@ -152,11 +127,8 @@ void press(DialogRun& run, int button) {
 void toggle_expanded(DialogRun& run) {
     run.expanded = !run.expanded;
     if (run.expanded) {
-        standin::report("task dialog expanded, button: [" +
-                        standin::to_utf8(standin::resource_text(run.config.hInstance, run.config.pszExpandedControlText).c_str()) +
-                        "], text: [" +
-                        standin::to_utf8(standin::resource_text(run.config.hInstance, run.config.pszExpandedInformation).c_str()) +
-                        "]");
+        standin::report("task dialog expanded, button: [" + standin::to_utf8(run.config.pszExpandedControlText) +
+                        "], text: [" + standin::to_utf8(run.config.pszExpandedInformation) + "]");
     } else {
         standin::report("task dialog collapsed");
     }
@@ -195,7 +167,7 @@ bool play(DialogRun& run, const standin::UserAction& action) {
             return false;
         }
         const std::u16string& target = links[static_cast<std::size_t>(action.link_number) - 1];
-        standin::report("link followed: [" + standin::to_utf8(target.c_str()) + "]");
+        standin::report("link followed: [" + checker::narrow(target) + "]");
         notify(run, TDN_HYPERLINK_CLICKED, 0, reinterpret_cast<LPARAM>(target.c_str()));
         return true;
     }
@@ -207,13 +179,7 @@ bool play(DialogRun& run, const standin::UserAction& action) {
 // Nobody is left to answer the dialog: it is cancelled (or closed), and ended if it refuses.
 void close_unattended(DialogRun& run) {
     standin::report("no user action left: the dialog is dismissed");
-    if (can_cancel(run)) {
-        press(run, IDCANCEL);
-    } else if ((run.config.dwCommonButtons & TDCBF_CLOSE_BUTTON) != 0) {
-        press(run, IDCLOSE);
-    } else {
-        press(run, IDOK);
-    }
+    press(run, can_cancel(run) ? IDCANCEL : IDCLOSE);
     if (!run.ended) {
         DestroyWindow(run.window);
     }
@@ -221,14 +187,15 @@ void close_unattended(DialogRun& run) {
 
 }  // namespace
 
+// The notifier's dialogs have no radio buttons and no verification box: those asking for their state are refused.
 HRESULT TaskDialogIndirect(const TASKDIALOGCONFIG* config, int* button, int* radio_button, BOOL* verification_checked) {
     if (config == nullptr || config->cbSize != sizeof(TASKDIALOGCONFIG) ||
-        (config->hwndParent != nullptr && !IsWindow(config->hwndParent))) {
+        (config->hwndParent != nullptr && !IsWindow(config->hwndParent)) || radio_button != nullptr ||
+        verification_checked != nullptr) {
         return E_INVALIDARG;
     }
-    DialogRun run{*config, standin::resource_text(config->hInstance, config->pszWindowTitle)};
-    run.window = standin::create_internal_window(dialog_procedure, config->hwndParent);
-    run.expanded = (config->dwFlags & TDF_EXPANDED_BY_DEFAULT) != 0;
+    DialogRun run{*config, standin::to_utf8(config->pszWindowTitle)};
+    run.window = standin::create_internal_window(dialog_procedure);
     OpenDialog open(run);
     report_shown(run);
     notify(run, TDN_DIALOG_CONSTRUCTED, 0, 0);
@@ -259,12 +226,6 @@ HRESULT TaskDialogIndirect(const TASKDIALOGCONFIG* config, int* button, int* rad
     if (button != nullptr) {
         *button = run.pressed;
     }
-    if (radio_button != nullptr) {
-        *radio_button = 0;
-    }
-    if (verification_checked != nullptr) {
-        *verification_checked = FALSE;
-    }
     return S_OK;
 }
 
@@ -274,7 +235,7 @@ HRESULT TaskDialog(HWND owner, HINSTANCE instance, PCWSTR window_title, PCWSTR m
     config.cbSize = sizeof(config);
     config.hwndParent = owner;
     config.hInstance = instance;
-    config.dwCommonButtons = common_buttons == 0 ? TDCBF_OK_BUTTON : common_buttons;
+    config.dwCommonButtons = common_buttons;
     config.pszWindowTitle = window_title;
     config.pszMainIcon = icon;
     config.pszMainInstruction = main_instruction;

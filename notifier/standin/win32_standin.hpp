@@ -1,41 +1,34 @@
 // The Win32 types, constants and functions that the notifier uses, as the POSIX stand-in provides them.
 //
-// Names, values and structure layouts follow the Windows SDK (64-bit), with WCHAR as char16_t.
-// Only what the notifier calls is declared here; the stand-in implements each of them for real
-// on one thread (windows, message queue, string resources, notification area, task dialogs,
-// named mutex, ShellExecuteW through xdg-open).
+// Names and values follow the Windows SDK (64-bit), with WCHAR as char16_t. Only what the notifier
+// and the stand-in's tests use is declared; structures keep the SDK's field order but only the
+// fields the notifier sets or reads, except NOTIFYICONDATAW, which keeps its full 976-byte layout
+// because the shell tells its versions apart by cbSize. The stand-in implements each call for real
+// on one thread (windows, message queue, string resources, notification area, task dialogs, named
+// mutex, ShellExecuteW through xdg-open).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-#define WINAPI
 #define CALLBACK
 
 typedef int BOOL;
 #define TRUE 1
 #define FALSE 0
 
-typedef uint8_t BYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef unsigned int UINT;
-typedef int INT;
-typedef int32_t LONG;
 typedef int32_t HRESULT;
 typedef intptr_t INT_PTR;
 typedef intptr_t LONG_PTR;
-typedef uintptr_t UINT_PTR;
-typedef uintptr_t ULONG_PTR;
-typedef uintptr_t DWORD_PTR;
-typedef UINT_PTR WPARAM;
+typedef uintptr_t WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
 typedef WORD ATOM;
 
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
-typedef WCHAR* PWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef const WCHAR* PCWSTR;
 
@@ -47,13 +40,9 @@ typedef struct HWND__* HWND;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef struct HICON__* HICON;
-typedef HICON HCURSOR;
-typedef struct HBITMAP__* HBITMAP;
 typedef struct HMENU__* HMENU;
-typedef struct HBRUSH__* HBRUSH;
 
 struct SECURITY_ATTRIBUTES;
-typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 
 struct GUID {
     uint32_t Data1;
@@ -62,17 +51,8 @@ struct GUID {
     uint8_t Data4[8];
 };
 
-struct POINT {
-    LONG x;
-    LONG y;
-};
-
-#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
-#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
-#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
-#define MAKEINTRESOURCEW(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
-#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
+#define MAKEINTRESOURCEW(i) ((LPWSTR)((uintptr_t)((WORD)(i))))
 
 // Error codes (GetLastError) and HRESULTs.
 #define ERROR_SUCCESS 0L
@@ -80,7 +60,6 @@ struct POINT {
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
-#define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INVALID_NAME 123L
@@ -92,16 +71,12 @@ struct POINT {
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
 #define S_OK ((HRESULT)0L)
-#define S_FALSE ((HRESULT)1L)
-#define E_FAIL ((HRESULT)0x80004005L)
 #define E_INVALIDARG ((HRESULT)0x80070057L)
 #define HRESULT_FROM_WIN32(x) ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
 
 // Window messages.
-#define WM_NULL 0x0000
 #define WM_CREATE 0x0001
 #define WM_DESTROY 0x0002
-#define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_CONTEXTMENU 0x007B
 #define WM_NCCREATE 0x0081
@@ -118,77 +93,40 @@ struct MSG {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
-    DWORD time;
-    POINT pt;
 };
 
 struct WNDCLASSEXW {
     UINT cbSize;
     UINT style;
     WNDPROC lpfnWndProc;
-    int cbClsExtra;
-    int cbWndExtra;
     HINSTANCE hInstance;
     HICON hIcon;
-    HCURSOR hCursor;
-    HBRUSH hbrBackground;
-    LPCWSTR lpszMenuName;
     LPCWSTR lpszClassName;
-    HICON hIconSm;
-};
-
-struct CREATESTRUCTW {
-    LPVOID lpCreateParams;
-    HINSTANCE hInstance;
-    HMENU hMenu;
-    HWND hwndParent;
-    int cy;
-    int cx;
-    int y;
-    int x;
-    LONG style;
-    LPCWSTR lpszName;
-    LPCWSTR lpszClass;
-    DWORD dwExStyle;
 };
 
 // Notification area (shellapi.h).
 #define NIM_ADD 0x00000000
-#define NIM_MODIFY 0x00000001
 #define NIM_DELETE 0x00000002
-#define NIM_SETFOCUS 0x00000003
 #define NIM_SETVERSION 0x00000004
 
 #define NIF_MESSAGE 0x00000001
 #define NIF_ICON 0x00000002
 #define NIF_TIP 0x00000004
-#define NIF_STATE 0x00000008
 #define NIF_INFO 0x00000010
-#define NIF_GUID 0x00000020
-#define NIF_REALTIME 0x00000040
 #define NIF_SHOWTIP 0x00000080
 
-#define NIIF_NONE 0x00000000
-#define NIIF_INFO 0x00000001
-#define NIIF_WARNING 0x00000002
-#define NIIF_ERROR 0x00000003
 #define NIIF_USER 0x00000004
 #define NIIF_NOSOUND 0x00000010
-#define NIIF_LARGE_ICON 0x00000020
 #define NIIF_RESPECT_QUIET_TIME 0x00000080
 
-#define NOTIFYICON_VERSION 3
 #define NOTIFYICON_VERSION_4 4
 
 #define NIN_SELECT (WM_USER + 0)
-#define NINF_KEY 0x1
-#define NIN_KEYSELECT (NIN_SELECT | NINF_KEY)
-#define NIN_BALLOONSHOW (WM_USER + 2)
-#define NIN_BALLOONHIDE (WM_USER + 3)
+#define NIN_KEYSELECT (WM_USER + 1)
 #define NIN_BALLOONTIMEOUT (WM_USER + 4)
 #define NIN_BALLOONUSERCLICK (WM_USER + 5)
 
-// The full (Vista and later) layout: 976 bytes on 64-bit.
+// The full (Vista and later) layout: 976 bytes on 64-bit. uVersion shares its place with uTimeout.
 struct NOTIFYICONDATAW {
     DWORD cbSize;
     HWND hWnd;
@@ -200,10 +138,7 @@ struct NOTIFYICONDATAW {
     DWORD dwState;
     DWORD dwStateMask;
     WCHAR szInfo[256];
-    union {
-        UINT uTimeout;
-        UINT uVersion;
-    };
+    UINT uVersion;
     WCHAR szInfoTitle[64];
     DWORD dwInfoFlags;
     GUID guidItem;
@@ -212,20 +147,16 @@ struct NOTIFYICONDATAW {
 
 // Images and icons.
 #define IMAGE_BITMAP 0
-#define IMAGE_ICON 1
-#define LR_DEFAULTCOLOR 0x00000000
 #define LR_LOADFROMFILE 0x00000010
 
-enum { LIM_SMALL, LIM_LARGE };
+enum { LIM_SMALL };
 
 // Shell execution.
 #define SW_SHOW 5
 #define SE_ERR_FNF 2
-#define SE_ERR_ACCESSDENIED 5
 #define SE_ERR_NOASSOC 31
 
 // Task dialogs (commctrl.h, common controls 6).
-#define IDOK 1
 #define IDCANCEL 2
 #define IDCLOSE 8
 
@@ -233,44 +164,23 @@ typedef int TASKDIALOG_FLAGS;
 typedef int TASKDIALOG_COMMON_BUTTON_FLAGS;
 
 #define TDF_ENABLE_HYPERLINKS 0x0001
-#define TDF_USE_HICON_MAIN 0x0002
-#define TDF_USE_HICON_FOOTER 0x0004
 #define TDF_ALLOW_DIALOG_CANCELLATION 0x0008
-#define TDF_EXPANDED_BY_DEFAULT 0x0080
 #define TDF_EXPAND_FOOTER_AREA 0x0040
 #define TDF_SIZE_TO_CONTENT 0x01000000
 
-#define TDCBF_OK_BUTTON 0x0001
-#define TDCBF_YES_BUTTON 0x0002
-#define TDCBF_NO_BUTTON 0x0004
 #define TDCBF_CANCEL_BUTTON 0x0008
-#define TDCBF_RETRY_BUTTON 0x0010
 #define TDCBF_CLOSE_BUTTON 0x0020
 
 #define TDN_CREATED 0
-#define TDN_NAVIGATED 1
 #define TDN_BUTTON_CLICKED 2
 #define TDN_HYPERLINK_CLICKED 3
-#define TDN_TIMER 4
 #define TDN_DESTROYED 5
-#define TDN_RADIO_BUTTON_CLICKED 6
 #define TDN_DIALOG_CONSTRUCTED 7
-#define TDN_VERIFICATION_CLICKED 8
-#define TDN_HELP 9
 #define TDN_EXPANDO_BUTTON_CLICKED 10
 
-#define TD_WARNING_ICON MAKEINTRESOURCEW(-1)
 #define TD_ERROR_ICON MAKEINTRESOURCEW(-2)
-#define TD_INFORMATION_ICON MAKEINTRESOURCEW(-3)
-#define TD_SHIELD_ICON MAKEINTRESOURCEW(-4)
 
 typedef HRESULT(CALLBACK* PFTASKDIALOGCALLBACK)(HWND, UINT, WPARAM, LPARAM, LONG_PTR);
-
-#pragma pack(push, 1)
-struct TASKDIALOG_BUTTON {
-    int nButtonID;
-    PCWSTR pszButtonText;
-};
 
 struct TASKDIALOGCONFIG {
     UINT cbSize;
@@ -279,39 +189,24 @@ struct TASKDIALOGCONFIG {
     TASKDIALOG_FLAGS dwFlags;
     TASKDIALOG_COMMON_BUTTON_FLAGS dwCommonButtons;
     PCWSTR pszWindowTitle;
-    union {
-        HICON hMainIcon;
-        PCWSTR pszMainIcon;
-    };
+    PCWSTR pszMainIcon;
     PCWSTR pszMainInstruction;
     PCWSTR pszContent;
-    UINT cButtons;
-    const TASKDIALOG_BUTTON* pButtons;
-    int nDefaultButton;
-    UINT cRadioButtons;
-    const TASKDIALOG_BUTTON* pRadioButtons;
-    int nDefaultRadioButton;
-    PCWSTR pszVerificationText;
     PCWSTR pszExpandedInformation;
     PCWSTR pszExpandedControlText;
-    PCWSTR pszCollapsedControlText;
-    union {
-        HICON hFooterIcon;
-        PCWSTR pszFooterIcon;
-    };
+    PCWSTR pszFooterIcon;
     PCWSTR pszFooter;
     PFTASKDIALOGCALLBACK pfCallback;
     LONG_PTR lpCallbackData;
     UINT cxWidth;
 };
-#pragma pack(pop)
 
 // kernel32
 DWORD GetLastError();
 void SetLastError(DWORD code);
 LPWSTR GetCommandLineW();
 HMODULE GetModuleHandleW(LPCWSTR module_name);
-HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES attributes, BOOL initial_owner, LPCWSTR name);
+HANDLE CreateMutexW(SECURITY_ATTRIBUTES* attributes, BOOL initial_owner, LPCWSTR name);
 BOOL CloseHandle(HANDLE handle);
 
 // user32
@@ -333,7 +228,7 @@ LRESULT DispatchMessageW(const MSG* message);
 // shell32
 BOOL Shell_NotifyIconW(DWORD message, NOTIFYICONDATAW* data);
 HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory,
-                        INT show_command);
+                        int show_command);
 
 // comctl32 (version 6)
 HRESULT LoadIconMetric(HINSTANCE instance, PCWSTR name, int metric, HICON* icon);
