@@ -54,7 +54,7 @@ run_logged() {
 REQUIRED_CMDS=(
     "$HOST-gcc-posix" "$HOST-g++-posix" "$HOST-windres" "$HOST-ar" "$HOST-ranlib"
     "$HOST-objdump" cmake autoreconf automake libtoolize pkg-config make perl
-    dpkg-source dpkg-architecture patch xz sha256sum flock
+    dpkg-source dpkg-architecture dpkg-parsechangelog patch xz sha256sum flock
 )
 APT_PACKAGES=(
     mingw-w64 gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix
@@ -216,6 +216,15 @@ unpack_source() {
 
 # --------------------------------------------------------------- builds ----
 
+# Like Debian's own package builds, a library is built with SOURCE_DATE_EPOCH set to the date of
+# the latest entry in its debian/changelog, so that a date it records (OpenSSL's "built on")
+# is the same on every machine and every day.
+use_changelog_epoch() {
+    SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l "$1/debian/changelog" -STimestamp)
+    [ -n "$SOURCE_DATE_EPOCH" ] || die "no date in $1/debian/changelog"
+    export SOURCE_DATE_EPOCH
+}
+
 cross_env() {
     export CC=$HOST-gcc-posix CXX=$HOST-g++-posix
     export AR=$HOST-ar RANLIB=$HOST-ranlib NM=$HOST-nm STRIP=$HOST-strip
@@ -231,6 +240,7 @@ BUILD_TRIPLE=$(dpkg-architecture -qDEB_BUILD_GNU_TYPE 2>/dev/null || echo x86_64
 build_jansson() {
     local src log=$BUILD_DIR/jansson.log
     src=$(unpack_source jansson)
+    use_changelog_epoch "$src"
     run_logged "$log" cmake -S "$src" -B "$src/_build" -G "Unix Makefiles" \
         -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
         -DCMAKE_C_COMPILER="$CC" -DCMAKE_RC_COMPILER="$RC" \
@@ -258,6 +268,7 @@ patch_popt() {
 build_popt() {
     local src log=$BUILD_DIR/popt.log
     src=$(unpack_source popt)
+    use_changelog_epoch "$src"
     patch_popt "$src"
     (
         cd "$src"
@@ -275,6 +286,7 @@ build_popt() {
 build_zlib() {
     local src log=$BUILD_DIR/zlib.log
     src=$(unpack_source zlib)
+    use_changelog_epoch "$src"
     (
         cd "$src"
         run_logged "$log" env CHOST="$HOST" ./configure --static \
@@ -287,6 +299,7 @@ build_zlib() {
 build_openssl() {
     local src log=$BUILD_DIR/openssl.log
     src=$(unpack_source openssl)
+    use_changelog_epoch "$src"
     (
         cd "$src"
         # OpenSSL needs nothing from the prefix, and its version info would
@@ -311,6 +324,7 @@ build_openssl() {
 build_curl() {
     local src log=$BUILD_DIR/curl.log p
     src=$(unpack_source curl)
+    use_changelog_epoch "$src"
     (
         cd "$src"
         # Debian's series ends with patches that rename the library for its
@@ -500,13 +514,17 @@ for pkg in zlib openssl jansson popt curl; do
     : >"$BUILD_DIR/$pkg.log"
     t0=$SECONDS
     "build_$pkg"
-    printf '%s\n' "${VERSION[$pkg]}" >"$stamp"
+    printf '%s %s\n' "${VERSION[$pkg]}" "$SOURCE_DATE_EPOCH" >"$stamp"
     log "$pkg: done in $((SECONDS - t0))s"
 done
 
 for pkg in "${PKGS[@]}"; do
     printf '%s=%s\n' "$pkg" "${VERSION[$pkg]}"
 done >"$PREFIX/VERSIONS"
+# The date each library was built with, for the build information of the programs.
+for pkg in "${PKGS[@]}"; do
+    printf '%s=%s\n' "$pkg" "$(cut -d' ' -f2 "$PREFIX/.stamps/$pkg")"
+done >"$PREFIX/SOURCE_DATE_EPOCHS"
 smoke_test
 touch "$PREFIX/.complete"
 log "all libraries built in $((SECONDS - start_all))s"
