@@ -12,6 +12,9 @@
 namespace notifier {
 namespace {
 
+// The icon is identified by the hidden window and this id.
+constexpr UINT notification_icon_id = 1;
+
 constexpr UINT icon_flags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO | NIF_SHOWTIP;
 static_assert(icon_flags == 0x97, "message, icon, tooltip, balloon, standard tooltip");
 constexpr DWORD balloon_flags = NIIF_USER | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME;

@@ -5,8 +5,6 @@
 
 namespace notifier {
 
-// The icon is identified by the hidden window and this id.
-constexpr UINT notification_icon_id = 1;
 // The icon's events arrive at the hidden window as this message (WM_APP + 1).
 constexpr UINT notification_callback_message = WM_APP + 1;
 

@@ -5,6 +5,12 @@
 #include "support/diagnostic_text.hpp"
 
 namespace notifier {
+namespace {
+
+// Texts longer than this less one character come back cut.
+constexpr int string_buffer_capacity = 4096;
+
+}  // namespace
 
 std::u16string load_resource_string(uint32_t id) {
     std::u16string buffer(string_buffer_capacity, u'\0');

@@ -18,10 +18,8 @@ constexpr uint32_t string_mutex_name = 149;
 constexpr uint32_t string_error_title = 150;
 constexpr uint32_t string_error_text = 151;
 
-// Texts longer than this less one character come back cut.
-constexpr int string_buffer_capacity = 4096;
-
-// String `id` of the program's module; "ERROR_LOAD_RESOURCE" (traced) when it is missing or empty.
+// String `id` of the program's module, cut to 4095 characters; "ERROR_LOAD_RESOURCE" (traced)
+// when it is missing or empty.
 std::u16string load_resource_string(uint32_t id);
 
 }  // namespace notifier

@@ -46,6 +46,23 @@ void open_download_page(HWND dialog, const std::u16string& target) {
     DestroyWindow(dialog);
 }
 
+HRESULT CALLBACK update_dialog_callback(HWND dialog, UINT notification, WPARAM, LPARAM lparam, LONG_PTR) {
+    // Called by the platform: no exception may leave.
+    try {
+        if (notification != TDN_HYPERLINK_CLICKED) {
+            trace("non-proceed dialog event received, code: [" + checker::to_string(static_cast<uint32_t>(notification)) +
+                  "]");
+            return S_OK;
+        }
+        open_download_page(dialog, utf16(reinterpret_cast<const WCHAR*>(lparam)));
+    } catch (const std::exception& failure) {
+        trace(std::string("ERROR: ") + failure.what());
+    } catch (...) {
+        trace("ERROR: unknown failure in the update dialog");
+    }
+    return S_OK;
+}
+
 }  // namespace
 
 void show_update_dialog(HWND window) {
@@ -81,23 +98,6 @@ void show_update_dialog(HWND window) {
     const HRESULT result = TaskDialogIndirect(&config, nullptr, nullptr, nullptr);
     trace("update dialog closed, result: [" + checker::to_string(static_cast<int32_t>(result)) + "]");
     DestroyWindow(window);
-}
-
-HRESULT CALLBACK update_dialog_callback(HWND dialog, UINT notification, WPARAM, LPARAM lparam, LONG_PTR) {
-    // Called by the platform: no exception may leave.
-    try {
-        if (notification != TDN_HYPERLINK_CLICKED) {
-            trace("non-proceed dialog event received, code: [" + checker::to_string(static_cast<uint32_t>(notification)) +
-                  "]");
-            return S_OK;
-        }
-        open_download_page(dialog, utf16(reinterpret_cast<const WCHAR*>(lparam)));
-    } catch (const std::exception& failure) {
-        trace(std::string("ERROR: ") + failure.what());
-    } catch (...) {
-        trace("ERROR: unknown failure in the update dialog");
-    }
-    return S_OK;
 }
 
 }  // namespace notifier

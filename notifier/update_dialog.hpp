@@ -9,7 +9,4 @@ namespace notifier {
 // destroys the hidden window, which ends the run.
 void show_update_dialog(HWND window);
 
-HRESULT CALLBACK update_dialog_callback(HWND dialog, UINT notification, WPARAM wparam, LPARAM lparam,
-                                        LONG_PTR reference_data);
-
 }  // namespace notifier
