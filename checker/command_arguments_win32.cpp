@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "support/scoped_resource_win32.hpp"
+#include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 #include "support/windows_api.hpp"
 
@@ -23,7 +23,7 @@ struct LocalArgumentList {
 
 std::vector<std::string> command_arguments(int argc, char** argv) {
     int count = 0;
-    const platform::ScopedResource<LocalArgumentList> list(CommandLineToArgvW(GetCommandLineW(), &count));
+    const ScopedResource<LocalArgumentList> list(CommandLineToArgvW(GetCommandLineW(), &count));
     if (list.get() == nullptr) {
         // Without the wide list, the ANSI arguments are still better than none.
         return std::vector<std::string>(argv, argv + argc);

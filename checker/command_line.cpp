@@ -6,6 +6,16 @@
 #include <iostream>
 
 namespace checker {
+namespace {
+
+// A text that popt allocated with malloc for its caller.
+struct MallocText {
+    using Value = char*;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { std::free(value); }
+};
+
+}  // namespace
 
 CheckerOptions::CheckerOptions(int argc, const char** argv)
     : option_table_{{
@@ -16,7 +26,7 @@ CheckerOptions::CheckerOptions(int argc, const char** argv)
           POPT_TABLEEND,
       }} {
     context_.reset(poptGetContext(nullptr, argc, argv, option_table_.data(), POPT_CONTEXT_NO_EXEC));
-    if (!context_) {
+    if (!context_.valid()) {
         error_text_ = "'poptGetContext' error";
         return;
     }
@@ -25,8 +35,8 @@ CheckerOptions::CheckerOptions(int argc, const char** argv)
         // The flags are stored through the table. The config text is taken over here instead:
         // popt would overwrite (and leak) an earlier value when --config is given twice.
         if (result == 'c') {
-            const std::unique_ptr<char, decltype(&std::free)> argument(poptGetOptArg(context_.get()), &std::free);
-            config_path_ = argument ? std::optional<std::string>(argument.get()) : std::nullopt;
+            const ScopedResource<MallocText> argument(poptGetOptArg(context_.get()));
+            config_path_ = argument.valid() ? std::optional<std::string>(argument.get()) : std::nullopt;
         }
     }
     if (result < -1) {
@@ -40,13 +50,13 @@ CheckerOptions::CheckerOptions(int argc, const char** argv)
 }
 
 void CheckerOptions::print_help() const {
-    if (context_) {
+    if (context_.valid()) {
         poptPrintHelp(context_.get(), stderr, 0);
     }
 }
 
 void CheckerOptions::print_usage() const {
-    if (context_) {
+    if (context_.valid()) {
         poptPrintUsage(context_.get(), stderr, 0);
     }
 }

@@ -2,20 +2,22 @@
 #pragma once
 
 #include <array>
-#include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include <popt.h>
 
+#include "support/scoped_resource.hpp"
+
 namespace checker {
 
-struct PoptContextDeleter {
-    void operator()(poptContext context) const { poptFreeContext(context); }
+struct PoptContextTraits {
+    using Value = poptContext;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { poptFreeContext(value); }
 };
-using PoptContextOwner = std::unique_ptr<std::remove_pointer_t<poptContext>, PoptContextDeleter>;
+using PoptContextOwner = ScopedResource<PoptContextTraits>;
 
 // The parsed command line. popt writes into the fields through the record's own option
 // table and keeps referring to that table, so the record neither copies nor moves.

@@ -29,7 +29,7 @@ CurlGlobal::~CurlGlobal() {
 }
 
 CurlMulti::CurlMulti(CURLM* handle) : handle_(handle) {
-    if (!handle_) {
+    if (!handle_.valid()) {
         throw CheckerException("Invalid 'null' CURLM specified");
     }
 }
@@ -45,7 +45,7 @@ CurlEasy::CurlEasy(CurlMulti& multi, CURL* handle) : multi_(multi), handle_(hand
     if (multi_.get() == nullptr) {
         throw CheckerException("Invalid 'null' CURLM specified");
     }
-    if (!handle_) {
+    if (!handle_.valid()) {
         throw CheckerException("Invalid 'null' CURL specified");
     }
     const CURLMcode code = curl_multi_add_handle(multi_.get(), handle_.get());

@@ -2,10 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include <curl/curl.h>
+
+#include "support/scoped_resource.hpp"
 
 namespace checker {
 
@@ -18,11 +19,15 @@ public:
     CurlGlobal& operator=(const CurlGlobal&) = delete;
 };
 
-struct CurlMultiDeleter {
-    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
+struct CurlMultiHandle {
+    using Value = CURLM*;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { curl_multi_cleanup(value); }
 };
-struct CurlEasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+struct CurlEasyHandle {
+    using Value = CURL*;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { curl_easy_cleanup(value); }
 };
 
 class CurlMulti {
@@ -36,7 +41,7 @@ public:
     void set_multi_option(CURLMoption option, uint32_t value);
 
 private:
-    std::unique_ptr<CURLM, CurlMultiDeleter> handle_;
+    ScopedResource<CurlMultiHandle> handle_;
 };
 
 // An easy handle that belongs to a multi handle from construction to destruction. The
@@ -74,7 +79,7 @@ public:
 
 private:
     CurlMulti& multi_;
-    std::unique_ptr<CURL, CurlEasyDeleter> handle_;
+    ScopedResource<CurlEasyHandle> handle_;
 };
 
 }  // namespace checker

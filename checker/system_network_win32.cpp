@@ -11,13 +11,12 @@
 #include <utility>
 
 #include "checker/system_network.hpp"
-#include "support/scoped_resource_win32.hpp"
+#include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 
 namespace checker {
 namespace {
 
-using platform::ScopedResource;
 
 // A string that WinHTTP allocated with GlobalAlloc for its caller.
 struct GlobalText {

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <exception>
-#include <memory>
 
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_ids.h"
@@ -12,22 +11,19 @@
 #include "support/diagnostic_text.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
+#include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 #include "support/version_descriptor.hpp"
 
 namespace notifier {
 namespace {
 
-
-// Closes a kernel handle without disturbing the thread's last error.
-struct HandleCloser {
-    void operator()(HANDLE handle) const noexcept {
-        const DWORD saved = GetLastError();
-        CloseHandle(handle);
-        SetLastError(saved);
-    }
+// A kernel object handle (the single-instance mutex).
+struct KernelHandle {
+    using Value = HANDLE;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { CloseHandle(value); }
 };
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // The per-user update folder named by strings 147 and 148, ending in "/".
 std::string update_folder() {
@@ -132,7 +128,7 @@ int run_notifier(HINSTANCE instance) {
     const std::u16string mutex_name = load_resource_string(string_mutex_name);
     const HANDLE mutex_handle = CreateMutexW(nullptr, FALSE, wide(mutex_name.c_str()));
     const DWORD mutex_error = GetLastError();
-    const UniqueHandle instance_mutex(mutex_handle);
+    const checker::ScopedResource<KernelHandle> instance_mutex(mutex_handle);
 
     int status = 0;
     if (mutex_error == ERROR_ALREADY_EXISTS) {

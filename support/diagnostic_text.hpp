@@ -20,7 +20,8 @@ std::string system_error_message(uint32_t code);
 // Appends a failure text to collected failures, one per line; an empty text is ignored.
 void append_failure_line(std::string& collected, const std::string& text);
 
-// The calling thread's last system error code (GetLastError / errno).
+// The calling thread's last system error code (GetLastError / errno), and setting it back.
 uint32_t last_system_error();
+void set_last_system_error(uint32_t code);
 
 }  // namespace checker

@@ -16,6 +16,7 @@
 
 #include "file_access.hpp"
 #include "platform_files.hpp"
+#include "scoped_resource.hpp"
 
 namespace checker {
 namespace platform {
@@ -23,29 +24,17 @@ namespace {
 
 constexpr unsigned char ctrl_z = 0x1A;
 
-// Closes a descriptor unless released; closing keeps errno as it was.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            const int saved_errno = errno;
-            ::close(fd_);
-            errno = saved_errno;
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
+// A file descriptor that no stream owns yet.
+struct PosixDescriptor {
+    using Value = int;
+    static Value empty() noexcept { return -1; }
+    static void close(Value value) noexcept { ::close(value); }
+};
 
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
+struct DirectoryListing {
+    using Value = DIR*;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { ::closedir(value); }
 };
 
 // State of one text stream; owned by the FILE from fopencookie on, freed by its close function.
@@ -167,7 +156,7 @@ int close_text(void* cookie) {
 }
 
 std::FILE* open_stream(const std::string& path, int flags, bool for_reading, bool sync_on_close) {
-    FileDescriptor fd(::open(path.c_str(), flags | O_CLOEXEC, 0666));
+    ScopedResource<PosixDescriptor> fd(::open(path.c_str(), flags | O_CLOEXEC, 0666));
     if (fd.get() < 0) {
         return nullptr;
     }
@@ -229,8 +218,8 @@ bool replace_file(const std::string& from, const std::string& to) {
 
 std::vector<FolderFile> list_files(const std::string& folder) {
     std::vector<FolderFile> files;
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(folder.c_str()), ::closedir);
-    if (!listing) {
+    const ScopedResource<DirectoryListing> listing(::opendir(folder.c_str()));
+    if (!listing.valid()) {
         return files;
     }
     const std::time_t now = std::time(nullptr);

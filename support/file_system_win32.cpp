@@ -9,12 +9,19 @@
 
 #include "file_access.hpp"
 #include "platform_files.hpp"
-#include "scoped_resource_win32.hpp"
+#include "scoped_resource.hpp"
 #include "text_conversion.hpp"
 
 namespace checker {
 namespace platform {
 namespace {
+
+// A kernel object handle from CreateFileW (INVALID_HANDLE_VALUE when empty).
+struct KernelFileHandle {
+    using Value = HANDLE;
+    static Value empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Value value) noexcept { CloseHandle(value); }
+};
 
 // A C runtime descriptor that no stream owns yet.
 struct CrtDescriptor {

@@ -18,33 +18,9 @@
 namespace checker {
 
 JsonHandle::JsonHandle(json_t* owned_value) : value_(owned_value) {
-    if (value_ == nullptr) {
+    if (!value_.valid()) {
         throw CheckerException("Cannot create empty JSON object");
     }
-}
-
-JsonHandle::~JsonHandle() {
-    if (value_ != nullptr) {
-        json_decref(value_);
-    }
-}
-
-JsonHandle::JsonHandle(JsonHandle&& other) noexcept : value_(other.release()) {}
-
-JsonHandle& JsonHandle::operator=(JsonHandle&& other) noexcept {
-    if (this != &other) {
-        if (value_ != nullptr) {
-            json_decref(value_);
-        }
-        value_ = other.release();
-    }
-    return *this;
-}
-
-json_t* JsonHandle::release() {
-    json_t* value = value_;
-    value_ = nullptr;
-    return value;
 }
 
 JsonHandle make_empty_object() { return JsonHandle(json_object()); }

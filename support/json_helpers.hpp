@@ -7,25 +7,29 @@
 
 #include <jansson.h>
 
+#include "scoped_resource.hpp"
+
 namespace checker {
 
-// Owns exactly one reference to a jansson value.
+// One reference to a jansson value.
+struct JsonReference {
+    using Value = json_t*;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { json_decref(value); }
+};
+
+// Owns exactly one reference to a jansson value; never empty unless released or moved from.
 class JsonHandle {
 public:
     // Throws "Cannot create empty JSON object" for a null value.
     explicit JsonHandle(json_t* owned_value);
-    ~JsonHandle();
-    JsonHandle(const JsonHandle&) = delete;
-    JsonHandle& operator=(const JsonHandle&) = delete;
-    JsonHandle(JsonHandle&& other) noexcept;
-    JsonHandle& operator=(JsonHandle&& other) noexcept;
 
-    json_t* get() const { return value_; }
+    json_t* get() const { return value_.get(); }
     // Gives up ownership; the handle is empty afterwards.
-    json_t* release();
+    json_t* release() { return value_.release(); }
 
 private:
-    json_t* value_;
+    ScopedResource<JsonReference> value_;
 };
 
 // Each program defines this: every parsed document passes through it (ownership in and out).

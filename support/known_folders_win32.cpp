@@ -10,7 +10,7 @@
 
 #include "paths.hpp"
 #include "platform_folders.hpp"
-#include "scoped_resource_win32.hpp"
+#include "scoped_resource.hpp"
 #include "text_conversion.hpp"
 
 namespace checker {

@@ -22,4 +22,6 @@ std::string system_error_message(uint32_t code) {
 
 uint32_t last_system_error() { return static_cast<uint32_t>(errno); }
 
+void set_last_system_error(uint32_t code) { errno = static_cast<int>(code); }
+
 }  // namespace checker

@@ -1,22 +1,23 @@
-// One owner for every Win32 resource kind (handles, system-allocated buffers, CRT descriptors).
+// One owner for every C resource kind: handles, descriptors, library objects, system buffers.
 //
-// A traits type names the value type, its empty value and its close function:
+// A traits type, declared where the handle is used, names the value type, its empty value and
+// its close function:
 //     struct LocalMemory {
 //         using Value = wchar_t*;
 //         static Value empty() noexcept { return nullptr; }
 //         static void close(Value value) noexcept { LocalFree(value); }
 //     };
 //     using LocalBuffer = ScopedResource<LocalMemory>;
-// Closing keeps the thread's last error and errno as they were, so an owner released on a
-// failure path never changes the code that the caller is about to report.
+// Copying is not possible; moving empties the source. Closing keeps errno and the system's last
+// error as they were, so an owner released on a failure path never changes the code that the
+// caller is about to report.
 #pragma once
 
 #include <cerrno>
 
-#include "support/windows_api.hpp"
+#include "diagnostic_text.hpp"
 
 namespace checker {
-namespace platform {
 
 template <typename Traits>
 class ScopedResource {
@@ -50,11 +51,11 @@ public:
     // Closes the owned value (if any) and takes the new one.
     void reset(Value value = Traits::empty()) noexcept {
         if (value_ != Traits::empty()) {
-            const DWORD saved_error = GetLastError();
+            const uint32_t saved_error = last_system_error();
             const int saved_errno = errno;
             Traits::close(value_);
             errno = saved_errno;
-            SetLastError(saved_error);
+            set_last_system_error(saved_error);
         }
         value_ = value;
     }
@@ -63,19 +64,4 @@ private:
     Value value_;
 };
 
-// A kernel object handle from CreateFileW and the like (INVALID_HANDLE_VALUE when empty).
-struct KernelFileHandle {
-    using Value = HANDLE;
-    static Value empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Value value) noexcept { CloseHandle(value); }
-};
-
-// A buffer that the system allocated with LocalAlloc (FormatMessageW's output).
-struct LocalMemory {
-    using Value = wchar_t*;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { LocalFree(value); }
-};
-
-}  // namespace platform
 }  // namespace checker
