@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <string>
 
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_ids.h"
@@ -35,42 +36,13 @@ void trace_failure(const std::exception& failure) {
     trace(std::string("ERROR: ") + failure.what());
 }
 
-// Registers the hidden window's class and creates it; its creation adds the icon.
-int run_go_mode() {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = 0;
-    window_class.lpfnWndProc = notifier_window_proc;
-    window_class.hInstance = notifier_state.instance_handle;
-    window_class.hIcon = LoadIconW(notifier_state.instance_handle, MAKEINTRESOURCEW(IDI_NOTIFICATIONICON));
-    window_class.lpszClassName = wide(notifier_state.window_class_name.c_str());
-    if (RegisterClassExW(&window_class) == 0) {
-        trace("'RegisterClassExW' fail, error: [" + system_error_text(GetLastError()) + "]");
-        return 1;
-    }
-    const HWND window = CreateWindowExW(0, wide(notifier_state.window_class_name.c_str()), nullptr, 0, 0, 0, 0, 0,
-                                        HWND_MESSAGE, nullptr, nullptr, nullptr);
-    if (window == nullptr) {
-        trace("'CreateWindowExW' fail, error: [" + system_error_text(GetLastError()) + "]");
-        return 1;
-    }
-    trace("is due to start message loop");
-    write_trace_file();
-    // GetMessageW gives -1 on failure; the loop ends then too rather than spinning.
-    MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    return 0;
-}
-
-}  // namespace
-
+// True when the command line is at least two characters long and ends in "-v".
 bool tracing_requested(const std::u16string& command_line) {
     return command_line.size() >= 2 && command_line.compare(command_line.size() - 2, 2, u"-v") == 0;
 }
 
+// Loads version.json and the shipped version and fills the texts of the notifier state;
+// true (GO) when the stored version_number is greater. Any failure gives false.
 bool decide_mode() noexcept {
     try {
         const std::string shipped_version = checker::narrow(load_resource_string(string_shipped_version));
@@ -108,6 +80,7 @@ bool decide_mode() noexcept {
     }
 }
 
+// Writes the trace to trace.json when tracing is on; failures are swallowed.
 void write_trace_file() noexcept {
     if (!notifier_state.tracer.is_enabled()) {
         return;
@@ -118,6 +91,38 @@ void write_trace_file() noexcept {
         // A trace that cannot be written is dropped; it never changes the run.
     }
 }
+
+// Registers the hidden window's class and creates it; its creation adds the icon.
+int run_go_mode() {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.style = 0;
+    window_class.lpfnWndProc = notifier_window_proc;
+    window_class.hInstance = notifier_state.instance_handle;
+    window_class.hIcon = LoadIconW(notifier_state.instance_handle, MAKEINTRESOURCEW(IDI_NOTIFICATIONICON));
+    window_class.lpszClassName = wide(notifier_state.window_class_name.c_str());
+    if (RegisterClassExW(&window_class) == 0) {
+        trace("'RegisterClassExW' fail, error: [" + system_error_text(GetLastError()) + "]");
+        return 1;
+    }
+    const HWND window = CreateWindowExW(0, wide(notifier_state.window_class_name.c_str()), nullptr, 0, 0, 0, 0, 0,
+                                        HWND_MESSAGE, nullptr, nullptr, nullptr);
+    if (window == nullptr) {
+        trace("'CreateWindowExW' fail, error: [" + system_error_text(GetLastError()) + "]");
+        return 1;
+    }
+    trace("is due to start message loop");
+    write_trace_file();
+    // GetMessageW gives -1 on failure; the loop ends then too rather than spinning.
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+}  // namespace
 
 int run_notifier(HINSTANCE instance) {
     notifier_state.tracer.set_enabled(tracing_requested(utf16(GetCommandLineW())));

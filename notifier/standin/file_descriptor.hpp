@@ -1,30 +1,19 @@
 // The owner of a POSIX file descriptor, for the files the stand-in opens (bitmaps, mutex lock files).
 #pragma once
 
-#include <cerrno>
-
 #include <unistd.h>
+
+#include "support/scoped_resource.hpp"
 
 namespace standin {
 
-// Closing keeps the thread's errno, so a failure path can still report why it failed.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor() {
-        if (descriptor_ >= 0) {
-            const int saved = errno;
-            close(descriptor_);
-            errno = saved;
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-    bool valid() const { return descriptor_ >= 0; }
-
-private:
-    int descriptor_;
+struct PosixDescriptor {
+    using Value = int;
+    static Value empty() noexcept { return -1; }
+    static void close(Value value) noexcept { ::close(value); }
 };
+
+// Closing keeps errno, so a failure path can still report why it failed.
+using FileDescriptor = checker::ScopedResource<PosixDescriptor>;
 
 }  // namespace standin
