@@ -35,10 +35,12 @@ private:
 // Each program defines this: every parsed document passes through it (ownership in and out).
 json_t* loaded_json_hook(json_t* value);
 
-// Parse flags: JSON_REJECT_DUPLICATES | JSON_DISABLE_EOF_CHECK | JSON_DECODE_ANY.
-constexpr std::size_t json_parse_flags = 0x7;
-// Serialise flags: JSON_INDENT(4) | JSON_PRESERVE_ORDER | JSON_ENCODE_ANY.
-constexpr std::size_t json_dump_flags = 0x304;
+// Parsing rejects duplicate keys, stops after the first value and takes any value.
+constexpr std::size_t json_parse_flags = JSON_REJECT_DUPLICATES | JSON_DISABLE_EOF_CHECK | JSON_DECODE_ANY;
+static_assert(json_parse_flags == 0x7, "the parse flags documented for the stored files");
+// Writing indents by four and keeps members in insertion order.
+constexpr std::size_t json_dump_flags = JSON_INDENT(4) | JSON_PRESERVE_ORDER | JSON_ENCODE_ANY;
+static_assert(json_dump_flags == 0x304, "the serialise flags documented for the stored files");
 
 JsonHandle make_empty_object();
 // Passes a freshly parsed value through loaded_json_hook and requires an object.

@@ -7,6 +7,7 @@
 #include "checker/artifact_version.hpp"
 #include "checker/dm_response.hpp"
 #include "support/json_helpers.hpp"
+#include "support/tests/failure_of.hpp"
 #include "support/version_descriptor.hpp"
 
 namespace checker {
@@ -29,12 +30,8 @@ JsonHandle load_text(const std::string& text) {
 }
 
 std::string conversion_failure(const std::string& text) {
-    try {
-        load_text(text);
-    } catch (const std::exception& failure) {
-        return failure.what();
-    }
-    return "no failure";
+    const std::string failure = support_test::failure_of([&] { load_text(text); });
+    return failure.empty() ? "no failure" : failure;
 }
 
 struct WorkedExample {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "checker/http_transfer.hpp"
+#include "support/tests/failure_of.hpp"
 
 namespace checker {
 namespace {
@@ -45,12 +46,8 @@ protected:
         config.max_response_size_bytes = 250;
     }
     std::string failure_of_delivery(std::size_t size) {
-        try {
-            EXPECT_EQ(transfer.receive_data(std::string(size, ' ').data(), 1, size), size);
-        } catch (const std::exception& failure) {
-            return failure.what();
-        }
-        return "";
+        return support_test::failure_of(
+            [&] { EXPECT_EQ(transfer.receive_data(std::string(size, ' ').data(), 1, size), size); });
     }
     CheckerConfig config;
     Tracer tracer{true};

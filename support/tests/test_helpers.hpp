@@ -8,6 +8,8 @@
 
 #include "support/checker_exception.hpp"
 
+#include "failure_of.hpp"
+
 namespace support_test {
 
 // A fresh folder under the system's temporary folder, removed with its contents at the end.
@@ -29,17 +31,6 @@ private:
 
 void write_raw(const std::string& path, const std::string& bytes);
 std::string read_raw(const std::string& path);
-
-// The message of the CheckerException that call throws, or "" when it throws none.
-template <typename Call>
-std::string failure_of(Call call) {
-    try {
-        call();
-    } catch (const checker::CheckerException& failure) {
-        return failure.what();
-    }
-    return "";
-}
 
 // Runs body in a forked child whose files may grow to at most limit bytes (SIGXFSZ ignored,
 // so writes fail with EFBIG). Returns the text of the exception body threw, "" when none.

@@ -18,7 +18,7 @@ import time
 import unittest
 
 from checker_runner import CheckerWorkspace, checker_command, to_checker_path
-from dm_service import DmServiceMixin
+from fixtures.dm_service import DmServiceMixin
 from fixtures.sample_documents import DEMO_VERSION_NUMBER
 
 KILL_COUNT = int(os.environ.get("ROBUSTNESS_KILL_COUNT") or os.environ.get("ROBUSTNESS_DEFAULT_KILL_COUNT", "300"))

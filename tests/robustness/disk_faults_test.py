@@ -13,7 +13,7 @@ import subprocess
 import unittest
 
 from checker_runner import TIMESTAMP, CheckerTestCase, checker_command, to_checker_path
-from dm_service import DmServiceMixin
+from fixtures.dm_service import DmServiceMixin
 from fixtures.sample_documents import DEMO_VERSION_NUMBER
 from test_notifier_runs import NOTIFIER, RUN_LIMIT, SHIPPED, NotifierTestCase, Run
 

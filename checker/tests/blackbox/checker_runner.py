@@ -81,6 +81,9 @@ class CheckerWorkspace:
                 entry.unlink()
         self._holder.cleanup()
 
+    # Paths written into config files pass through this.
+    checker_path = staticmethod(to_checker_path)
+
     def update_folder(self, vendor="quorvane", application="update_checker") -> Path:
         return user_data_folder(self.data_home) / vendor / application / "update"
 
