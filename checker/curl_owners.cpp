@@ -11,6 +11,14 @@ std::string option_text(CURLoption option) {
     return to_string(static_cast<int32_t>(option));
 }
 
+// A configured number above the range of a signed 32-bit long (Windows' long) is refused.
+void require_long_range(CURLoption option, uint32_t value) {
+    if (value > 2147483647U) {
+        throw CheckerException("Error setting option: [" + option_text(option) + "]," +
+                               " to invalid overflow value: [" + to_string(value) + "]");
+    }
+}
+
 std::string setopt_failure(CURLoption option, const std::string& value) {
     return "Error setting option: [" + option_text(option) + "]," + " to value: [" + value + "]";
 }
@@ -62,16 +70,31 @@ void CurlEasy::set_option_long(CURLoption option, uint32_t value) {
     if (value == 0) {
         return;
     }
-    if (value > 2147483647U) {
-        throw CheckerException("Error setting option: [" + option_text(option) + "]," +
-                               " to invalid overflow value: [" + to_string(value) + "]");
-    }
-    const bool takes_offset = option == CURLOPT_MAX_SEND_SPEED_LARGE || option == CURLOPT_MAX_RECV_SPEED_LARGE;
-    const CURLcode code = takes_offset
-                              ? curl_easy_setopt(handle_.get(), option, static_cast<curl_off_t>(value))
-                              : curl_easy_setopt(handle_.get(), option, static_cast<long>(value));
-    if (code != CURLE_OK) {
+    require_long_range(option, value);
+    if (curl_easy_setopt(handle_.get(), option, static_cast<long>(value)) != CURLE_OK) {
         throw CheckerException(setopt_failure(option, to_string(value)));
+    }
+}
+
+void CurlEasy::set_option_offset(CURLoption option, uint32_t value) {
+    if (value == 0) {
+        return;
+    }
+    require_long_range(option, value);
+    if (curl_easy_setopt(handle_.get(), option, static_cast<curl_off_t>(value)) != CURLE_OK) {
+        throw CheckerException(setopt_failure(option, to_string(value)));
+    }
+}
+
+void CurlEasy::set_option_constant(CURLoption option, long value, const char* option_name) {
+    if (curl_easy_setopt(handle_.get(), option, value) != CURLE_OK) {
+        throw CheckerException("Error setting option: [" + std::string(option_name) + "]");
+    }
+}
+
+void CurlEasy::set_option_function(CURLoption option, curl_write_callback function, const char* option_name) {
+    if (curl_easy_setopt(handle_.get(), option, function) != CURLE_OK) {
+        throw CheckerException("Error setting option: [" + std::string(option_name) + "]");
     }
 }
 

@@ -59,6 +59,12 @@ public:
 
     // 0 is not applied (libcurl keeps its default); above 2147483647 is rejected.
     void set_option_long(CURLoption option, uint32_t value);
+    // The same for an option that takes a curl_off_t (the speed limits).
+    void set_option_offset(CURLoption option, uint32_t value);
+    // One of libcurl's named values (CURL_HTTP_VERSION_1_0...); a failure names the option by name.
+    void set_option_constant(CURLoption option, long value, const char* option_name);
+    // A callback of the write-function type (body and header data); a failure names the option.
+    void set_option_function(CURLoption option, curl_write_callback function, const char* option_name);
     void set_option_bool(CURLoption option, bool value);
     // An empty text is not applied.
     void set_option_string(CURLoption option, const std::string& value);

@@ -108,20 +108,14 @@ void CurlTransfer::trace(const std::string& event_text) {
 void CurlTransfer::apply_options() {
     const std::string shown_url = without_user_info(config_.remote_version_url);
     trace("EVENT_URL " + shown_url);
-    CURL* handle = easy_.get();
     easy_.set_option_secret(CURLOPT_URL, config_.remote_version_url, shown_url);
     easy_.set_option_bool(CURLOPT_HTTPGET, true);
     easy_.set_option_pointer(CURLOPT_WRITEDATA, this);
-    if (curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, data_callback) != CURLE_OK) {
-        throw CheckerException("Error setting option: [CURLOPT_WRITEFUNCTION]");
-    }
+    easy_.set_option_function(CURLOPT_WRITEFUNCTION, data_callback, "CURLOPT_WRITEFUNCTION");
     easy_.set_option_pointer(CURLOPT_HEADERDATA, this);
-    if (curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, header_callback) != CURLE_OK) {
-        throw CheckerException("Error setting option: [CURLOPT_HEADERFUNCTION]");
-    }
-    if (config_.curl_force_http_10 &&
-        curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0)) != CURLE_OK) {
-        throw CheckerException("Error setting option: [CURLOPT_HTTP_VERSION]");
+    easy_.set_option_function(CURLOPT_HEADERFUNCTION, header_callback, "CURLOPT_HEADERFUNCTION");
+    if (config_.curl_force_http_10) {
+        easy_.set_option_constant(CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0, "CURLOPT_HTTP_VERSION");
     }
     easy_.set_option_bool(CURLOPT_NOPROGRESS, config_.curl_noprogress);
     easy_.set_option_bool(CURLOPT_NOSIGNAL, config_.curl_nosignal);
@@ -133,16 +127,15 @@ void CurlTransfer::apply_options() {
     easy_.set_option_bool(CURLOPT_FOLLOWLOCATION, config_.curl_followlocation);
     easy_.set_option_long(CURLOPT_MAXREDIRS, config_.curl_maxredirs);
     easy_.set_option_string(CURLOPT_USERAGENT, config_.curl_useragent);
-    easy_.set_option_long(CURLOPT_MAX_SEND_SPEED_LARGE, config_.curl_max_sent_speed_large_bytes_per_second);
-    easy_.set_option_long(CURLOPT_MAX_RECV_SPEED_LARGE, config_.curl_max_recv_speed_large_bytes_per_second);
+    easy_.set_option_offset(CURLOPT_MAX_SEND_SPEED_LARGE, config_.curl_max_sent_speed_large_bytes_per_second);
+    easy_.set_option_offset(CURLOPT_MAX_RECV_SPEED_LARGE, config_.curl_max_recv_speed_large_bytes_per_second);
     easy_.set_option_string(CURLOPT_SSLCERT, config_.curl_sslcert_filename);
     easy_.set_option_string(CURLOPT_SSLCERTTYPE, config_.curl_sslcertype);
     easy_.set_option_string(CURLOPT_SSLKEY, config_.curl_sslkey_filename);
     easy_.set_option_string(CURLOPT_SSLKEYTYPE, config_.curl_ssl_key_type);
     easy_.set_option_secret(CURLOPT_KEYPASSWD, config_.curl_ssl_keypasswd);
-    if (config_.curl_require_tls &&
-        curl_easy_setopt(handle, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1)) != CURLE_OK) {
-        throw CheckerException("Error setting option: [CURLOPT_SSLVERSION]");
+    if (config_.curl_require_tls) {
+        easy_.set_option_constant(CURLOPT_SSLVERSION, CURL_SSLVERSION_TLSv1, "CURLOPT_SSLVERSION");
     }
     if (config_.curl_ssl_verifyhost) {
         easy_.set_option_long(CURLOPT_SSL_VERIFYHOST, 2);

@@ -45,6 +45,25 @@ TEST_F(CurlOwnersTest, AppliedValuesReachLibcurlAndFailuresNameTheOption) {
               "Error setting multi option: [9999], to value: [3]");
 }
 
+TEST_F(CurlOwnersTest, EachSetterKindNamesItsFailureWithoutSecrets) {
+    EXPECT_EQ(failure_of([&] { easy.set_option_secret(unknown_text_option, "pass phrase"); }),
+              "Error setting option: [19999], to value: [(hidden)]");
+    EXPECT_EQ(failure_of([&] { easy.set_option_secret(unknown_text_option, "https://u:pw@h/", "https://h/"); }),
+              "Error setting option: [19999], to value: [https://h/]");
+    EXPECT_EQ(failure_of([&] { easy.set_option_text(unknown_text_option, ""); }),
+              "Error setting option: [19999], to value: []") << "an empty text is applied, not skipped";
+    EXPECT_EQ(failure_of([&] { easy.set_option_constant(unknown_long_option, 1, "CURLOPT_SOMETHING"); }),
+              "Error setting option: [CURLOPT_SOMETHING]");
+    const auto unknown_function_option = static_cast<CURLoption>(CURLOPTTYPE_FUNCTIONPOINT + 9999);
+    EXPECT_EQ(failure_of([&] { easy.set_option_function(unknown_function_option, nullptr, "CURLOPT_CALLBACK"); }),
+              "Error setting option: [CURLOPT_CALLBACK]");
+    const auto unknown_offset_option = static_cast<CURLoption>(CURLOPTTYPE_OFF_T + 9999);
+    EXPECT_EQ(failure_of([&] { easy.set_option_offset(unknown_offset_option, 0); }), "");
+    EXPECT_EQ(failure_of([&] { easy.set_option_offset(unknown_offset_option, 2147483648U); }),
+              "Error setting option: [39999], to invalid overflow value: [2147483648]");
+    EXPECT_EQ(failure_of([&] { easy.set_option_offset(CURLOPT_MAX_RECV_SPEED_LARGE, 4096); }), "");
+}
+
 TEST_F(CurlOwnersTest, InfoFailureNamesTheInfo) {
     EXPECT_EQ(easy.get_info_long(CURLINFO_RESPONSE_CODE), 0);
     // libcurl's own code stays libcurl's; the message names it and the info asked for.
