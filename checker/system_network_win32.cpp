@@ -17,7 +17,6 @@
 namespace checker {
 namespace {
 
-
 // A string that WinHTTP allocated with GlobalAlloc for its caller.
 struct GlobalText {
     using Value = LPWSTR;
