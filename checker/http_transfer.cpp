@@ -12,7 +12,7 @@
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/file_access.hpp"
-#include "support/paths.hpp"
+#include "support/process.hpp"
 #include "support/text_conversion.hpp"
 
 namespace checker {

@@ -7,9 +7,10 @@
 #include "checker/command_line.hpp"
 #include "checker/http_transfer.hpp"
 #include "support/diagnostic_text.hpp"
-#include "support/file_access.hpp"
+#include "support/file_system.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
+#include "support/process.hpp"
 #include "support/version_descriptor.hpp"
 
 namespace checker {
@@ -17,25 +18,15 @@ namespace {
 
 constexpr uint32_t config_read_limit = 32768;
 
-struct UpdateFolders {
-    std::string vendor;
-    std::string application;
-    std::string update;
-};
-
-UpdateFolders update_folders(const CheckerConfig& config) {
-    UpdateFolders folders;
-    folders.vendor = user_data_dir() + config.vendor_name;
-    folders.application = folders.vendor + "/" + config.application_name;
-    folders.update = folders.application + "/update";
-    return folders;
+UpdateFolders configured_folders(const CheckerConfig& config) {
+    return update_folders(config.vendor_name, config.application_name);
 }
 
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
 // A writer killed between creating its temporary file and renaming it leaves that file behind;
 // it goes too, or the update folder could not be removed.
 void run_delete_mode(const CheckerConfig& config) {
-    const UpdateFolders folders = update_folders(config);
+    const UpdateFolders folders = configured_folders(config);
     delete_file(folders.update + "/version.json");
     delete_file(folders.update + "/trace.json");
     remove_temporary_files(folders.update + "/version.json", 0);
@@ -106,7 +97,7 @@ std::string config_file_path(const std::optional<std::string>& config_option, co
 }
 
 std::string version_file_path(const CheckerConfig& config) {
-    const UpdateFolders folders = update_folders(config);
+    const UpdateFolders folders = configured_folders(config);
     create_directory(folders.vendor);
     create_directory(folders.application);
     create_directory(folders.update);
@@ -118,8 +109,7 @@ void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
         return;
     }
     try {
-        const std::string trace_path =
-            user_data_dir() + config.vendor_name + "/" + config.application_name + "/update/trace.json";
+        const std::string trace_path = configured_folders(config).update + "/trace.json";
         dump_json_to_file(tracer.events(), trace_path);
         std::cout << "Trace written, path: [" << trace_path << "]" << std::endl;
     } catch (...) {

@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzz_checks.hpp"
 #include "support/diagnostic_text.hpp"
-#include "support/paths.hpp"
+#include "support/process.hpp"
 
 namespace fuzz {
 

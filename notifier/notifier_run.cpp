@@ -12,6 +12,7 @@
 #include "support/diagnostic_text.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
+#include "support/process.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 #include "support/version_descriptor.hpp"
@@ -28,8 +29,9 @@ struct KernelHandle {
 
 // The per-user update folder named by strings 147 and 148, ending in "/".
 std::string update_folder() {
-    return checker::user_data_dir() + checker::narrow(load_resource_string(string_vendor_folder)) + "/" +
-           checker::narrow(load_resource_string(string_package_folder)) + "/update/";
+    const std::string vendor = checker::narrow(load_resource_string(string_vendor_folder));
+    const std::string package = checker::narrow(load_resource_string(string_package_folder));
+    return checker::update_folders(vendor, package).update + "/";
 }
 
 void trace_failure(const std::exception& failure) {

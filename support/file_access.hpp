@@ -45,8 +45,4 @@ std::size_t read_callback(void* buffer, std::size_t buffer_length, void* data);
 // jansson json_dump_callback_t: 0 on success, -1 on failure.
 int write_callback(const char* buffer, std::size_t size, void* data);
 
-bool file_exists(const std::string& path);
-void delete_file(const std::string& path);
-void remove_directory(const std::string& path);
-
 }  // namespace checker

@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "file_access.hpp"
+#include "file_system.hpp"
 #include "platform_files.hpp"
 #include "scoped_resource.hpp"
 

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "file_access.hpp"
+#include "file_system.hpp"
 #include "platform_files.hpp"
 #include "scoped_resource.hpp"
 #include "text_conversion.hpp"

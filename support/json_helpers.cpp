@@ -12,8 +12,9 @@
 #include "checker_exception.hpp"
 #include "diagnostic_text.hpp"
 #include "file_access.hpp"
-#include "paths.hpp"
+#include "file_system.hpp"
 #include "platform_files.hpp"
+#include "process.hpp"
 
 namespace checker {
 

@@ -1,4 +1,4 @@
-// POSIX side of the folder seam: XDG data folder, mkdir, /proc/self/exe, and process services.
+// POSIX side of the folder seam: XDG data folder, mkdir and /proc/self/exe.
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -86,13 +86,5 @@ bool program_file_path(std::string& path) {
 }
 
 }  // namespace platform
-
-void sleep_millis(uint32_t millis) {
-    timespec remaining{static_cast<time_t>(millis / 1000), static_cast<long>(millis % 1000) * 1000000L};
-    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
-}
-
-uint32_t current_process_id() { return static_cast<uint32_t>(::getpid()); }
 
 }  // namespace checker

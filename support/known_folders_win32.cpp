@@ -1,5 +1,5 @@
-// Win32 side of the folder seam: the known local application-data folder, CreateDirectoryW,
-// the module's file name, and the process services.
+// Win32 side of the folder seam: the known local application-data folder, CreateDirectoryW and
+// the module's file name.
 #include "support/windows_api.hpp"
 
 #include <cwchar>
@@ -75,9 +75,5 @@ bool program_file_path(std::string& path) {
 }
 
 }  // namespace platform
-
-void sleep_millis(uint32_t millis) { Sleep(millis); }
-
-uint32_t current_process_id() { return static_cast<uint32_t>(GetCurrentProcessId()); }
 
 }  // namespace checker

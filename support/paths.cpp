@@ -21,6 +21,14 @@ std::string user_data_dir() {
     return folder + "/";
 }
 
+UpdateFolders update_folders(const std::string& vendor_name, const std::string& application_name) {
+    UpdateFolders folders;
+    folders.vendor = user_data_dir() + vendor_name;
+    folders.application = folders.vendor + "/" + application_name;
+    folders.update = folders.application + "/update";
+    return folders;
+}
+
 void create_directory(const std::string& path) {
     if (!platform::make_directory(path)) {
         const uint32_t code = last_system_error();

@@ -2,10 +2,10 @@
 //
 // Implemented by file_system_win32.cpp (_wfopen / CreateFileW, MoveFileExW, FindFirstFileW) and
 // file_system_posix.cpp (a stream that translates line ends like the Windows C runtime).
-// The public file_exists, delete_file and remove_directory of file_access.hpp live in the same
-// files. Paths are UTF-8; the Win32 side widens them. None of these functions throws, except that
-// on Win32 a failed widen (memory exhaustion, a path beyond 2^31 units) propagates from
-// open_text_stream, create_new_text_stream, replace_file and file_exists.
+// The public functions of file_system.hpp live in the same files. Paths are UTF-8; the Win32
+// side widens them. None of these functions throws, except that on Win32 a failed widen (memory
+// exhaustion, a path beyond 2^31 units) propagates from open_text_stream, create_new_text_stream
+// and replace_file.
 #pragma once
 
 #include <cstdint>

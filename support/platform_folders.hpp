@@ -2,7 +2,6 @@
 //
 // Implemented by known_folders_win32.cpp (SHGetKnownFolderPath, CreateDirectoryW,
 // GetModuleFileNameW) and known_folders_posix.cpp (XDG data folder, mkdir, /proc/self/exe).
-// The public sleep_millis and current_process_id of paths.hpp live in the same files.
 // None of these functions throws except for memory exhaustion, and on Win32 a failed widen or
 // narrow of the path, which propagates (the shell's buffer is released first).
 #pragma once

@@ -5,7 +5,7 @@
 
 #include "checker_exception.hpp"
 #include "diagnostic_text.hpp"
-#include "file_access.hpp"
+#include "file_system.hpp"
 #include "text_conversion.hpp"
 
 namespace checker {

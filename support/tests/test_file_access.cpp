@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/file_access.hpp"
+#include "support/file_system.hpp"
 #include "test_helpers.hpp"
 
 using namespace checker;
