@@ -5,35 +5,6 @@
 #     cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 #           -DWINDEPS_PREFIX="$PREFIX"
 # (or export WINDEPS_PREFIX instead of passing it on the command line).
-#
-# What the project's CMakeLists.txt must do for a static Windows link:
-#   * find the libraries with pkg-config, e.g.
-#         find_package(PkgConfig REQUIRED)
-#         pkg_check_modules(CURL    REQUIRED libcurl)
-#         pkg_check_modules(JANSSON REQUIRED jansson)
-#         pkg_check_modules(POPT    REQUIRED popt)
-#         pkg_check_modules(ZLIB    REQUIRED zlib)
-#   * link with the static results, which include each library's private
-#     dependencies in link order:
-#         target_include_directories(app PRIVATE ${CURL_STATIC_INCLUDE_DIRS} ...)
-#         target_compile_options(app PRIVATE ${CURL_STATIC_CFLAGS_OTHER})
-#         target_link_libraries(app PRIVATE ${CURL_STATIC_LDFLAGS}
-#             ${JANSSON_STATIC_LDFLAGS} ${POPT_STATIC_LDFLAGS} ${ZLIB_STATIC_LDFLAGS})
-#     CURL_STATIC_LDFLAGS comes out as
-#         -L<prefix>/lib -lcurl -ladvapi32 -lssl -lcrypto -lgdi32 -lz -lcrypt32 -lbcrypt -lws2_32 ...
-#     Because this file sets PKG_CONFIG_ARGN to --static, the plain
-#     <PREFIX>_LDFLAGS and `pkg_check_modules(CURL REQUIRED IMPORTED_TARGET
-#     libcurl)` + PkgConfig::CURL carry the same complete list, so either
-#     style links. (Without --static, libcrypto's Libs.private, i.e.
-#     -lws2_32 -lgdi32 -lcrypt32, would be missing from the non-STATIC ones.)
-#   * the compile definition CURL_STATICLIB is required with a static libcurl
-#     on Windows; libcurl.pc from build-deps.sh puts -DCURL_STATICLIB in its
-#     Cflags, so it arrives in CURL_STATIC_CFLAGS_OTHER (and CURL_CFLAGS_OTHER).
-#     With IMPORTED_TARGET it is in the target's compile options. Adding
-#     target_compile_definitions(app PRIVATE CURL_STATICLIB) when WIN32 does
-#     no harm either.
-#   * -static, -static-libgcc and -static-libstdc++ are already in the linker
-#     flags set below, so the .exe needs no MinGW runtime DLLs.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -71,12 +42,10 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 
-# Lets the project's CMakeLists tell this static-deps setup apart.
-set(QUORVANE_STATIC_DEPS ON CACHE BOOL "Link third-party libraries statically")
-
 # pkg-config: look only at the deps prefix, never at the build machine's .pc
-# files. --static makes the plain <PREFIX>_LDFLAGS carry the private
-# libraries as well (the *_STATIC_* variables always do).
+# files. --static makes the imported targets carry each library's private
+# dependencies (libcrypto's -lws2_32 -lgdi32 -lcrypt32...) in link order; the
+# static libcurl.pc of windows/build-deps.sh also brings -DCURL_STATICLIB.
 set(PKG_CONFIG_EXECUTABLE pkg-config CACHE FILEPATH "pkg-config")
 set(PKG_CONFIG_ARGN --static CACHE STRING "Extra pkg-config arguments")
 set(PKG_CONFIG_USE_CMAKE_PREFIX_PATH OFF)

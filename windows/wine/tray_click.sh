@@ -3,7 +3,7 @@
 # Needs session.sh and a started session (DISPLAY set). Every wait is bounded; a function that
 # runs out of time prints a note on standard error and fails, so a test can `|| fail ...`.
 #
-# What Wine 8.0 does, found by experiment with the probe:
+# What Wine 8.0 does, found by experiment:
 # - The notification area sits at the right end of the taskbar (the desktop's bottom 20 px); the
 #   first icon occupies about x = width-18 .. width-3, so on 1024x768 its centre is near
 #   (1014, 757). wine_tray_locate does not rely on that: it compares the taskbar with the picture
