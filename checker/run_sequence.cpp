@@ -3,6 +3,8 @@
 
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "checker/command_line.hpp"
 #include "checker/http_transfer.hpp"
@@ -11,6 +13,7 @@
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
 #include "support/process.hpp"
+#include "support/tracer.hpp"
 #include "support/version_descriptor.hpp"
 
 namespace checker {
@@ -20,6 +23,34 @@ constexpr uint32_t config_read_limit = 32768;
 
 UpdateFolders configured_folders(const CheckerConfig& config) {
     return update_folders(config.vendor_name, config.application_name);
+}
+
+// The --config value unchanged, else the executable directory followed by "config.json".
+std::string config_file_path(const std::optional<std::string>& config_option, const std::string& executable_directory) {
+    return config_option ? *config_option : executable_directory + "config.json";
+}
+
+// The path of version.json; creates the vendor, application and update folders first.
+std::string version_file_path(const CheckerConfig& config) {
+    const UpdateFolders folders = configured_folders(config);
+    create_directory(folders.vendor);
+    create_directory(folders.application);
+    create_directory(folders.update);
+    return folders.update + "/version.json";
+}
+
+// Writes trace.json when tracing is on and announces it; never throws.
+void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
+    if (!tracer.is_enabled()) {
+        return;
+    }
+    try {
+        const std::string trace_path = configured_folders(config).update + "/trace.json";
+        dump_json_to_file(tracer.events(), trace_path);
+        std::cout << "Trace written, path: [" << trace_path << "]" << std::endl;
+    } catch (...) {
+        // A trace that cannot be written never changes the outcome of the run.
+    }
 }
 
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
@@ -91,31 +122,6 @@ int run_configured(const CheckerOptions& options) {
 }
 
 }  // namespace
-
-std::string config_file_path(const std::optional<std::string>& config_option, const std::string& executable_directory) {
-    return config_option ? *config_option : executable_directory + "config.json";
-}
-
-std::string version_file_path(const CheckerConfig& config) {
-    const UpdateFolders folders = configured_folders(config);
-    create_directory(folders.vendor);
-    create_directory(folders.application);
-    create_directory(folders.update);
-    return folders.update + "/version.json";
-}
-
-void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
-    if (!tracer.is_enabled()) {
-        return;
-    }
-    try {
-        const std::string trace_path = configured_folders(config).update + "/trace.json";
-        dump_json_to_file(tracer.events(), trace_path);
-        std::cout << "Trace written, path: [" << trace_path << "]" << std::endl;
-    } catch (...) {
-        // A trace that cannot be written never changes the outcome of the run.
-    }
-}
 
 int run_checker(int argc, const char** argv) {
     const CheckerOptions options = parse_command_line(argc, argv);
