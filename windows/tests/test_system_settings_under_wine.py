@@ -215,14 +215,6 @@ class InternetSettingsTest(SystemSettingsTestCase):
         cls.silent_server = SilentServer()
         cls.addClassCleanup(cls.silent_server.stop)
 
-    def proxy_log_since(self, position, expected=None, timeout=5.0) -> str:
-        """squid's access-log lines after position; waits for expected (a tunnel is logged when it closes)."""
-        deadline = time.monotonic() + timeout
-        while True:
-            text = self.proxy.access_log()[position:]
-            if (expected in text if expected else text) or time.monotonic() >= deadline:
-                return text
-            time.sleep(0.05)
 
     def assert_through_proxy(self, url, expected_events, **settings):
         position = len(self.proxy.access_log())
@@ -230,7 +222,7 @@ class InternetSettingsTest(SystemSettingsTestCase):
         self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
         self.assertEqual(events, expected_events)
         connect = f"CONNECT {PROXIED_HOST_NAME}:{self.proxied_server.port} "
-        self.assertRegex(self.proxy_log_since(position, connect), r"TCP_TUNNEL/200 \d+ " + re.escape(connect))
+        self.assertRegex(self.proxy.log_since(position, connect), r"TCP_TUNNEL/200 \d+ " + re.escape(connect))
 
     def assert_direct(self, source, **settings):
         """A run against the service on 127.0.0.1 that succeeds without squid; returns its time."""
@@ -240,7 +232,7 @@ class InternetSettingsTest(SystemSettingsTestCase):
         self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
         self.assertEqual(events, [proxy_event("direct", source)])
         self.assertEqual(self.direct_server.access_log().count("/dm.json 200 "), served_before + 1)
-        self.assertEqual(self.proxy_log_since(position, timeout=0.5), "")
+        self.assertEqual(self.proxy.log_since(position, timeout=0.5), "")
         return elapsed
 
     def test_only_the_address_configured_the_system_supplies_trust_and_proxy(self):

@@ -8,7 +8,6 @@ proxy fetch from a second service on 127.0.0.1 and leave squid's access log unto
 
 import json
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
@@ -81,21 +80,13 @@ class ProxyTest(CheckerTestCase):
         events = [event for event in json.loads(trace).values() if event.startswith("EVENT_PROXY")]
         return result, events, log_position
 
-    def proxy_log_since(self, position, expected=None, timeout=5.0) -> str:
-        """The access-log lines after position; waits for expected (squid logs a tunnel when it closes)."""
-        deadline = time.monotonic() + timeout
-        while True:
-            text = self.proxy.access_log()[position:]
-            if (expected in text if expected else text) or time.monotonic() >= deadline:
-                return text
-            time.sleep(0.05)
 
     def assert_proxy_unused(self, position):
-        self.assertEqual(self.proxy_log_since(position, timeout=1.0), "")
+        self.assertEqual(self.proxy.log_since(position, timeout=1.0), "")
 
     def assert_tunnel_through_proxy(self, position):
         connect = f"CONNECT {PROXIED_HOST_NAME}:{self.proxied_server.port} {USER} "
-        log = self.proxy_log_since(position, connect)
+        log = self.proxy.log_since(position, connect)
         self.assertRegex(log, r"TCP_TUNNEL/200 \d+ " + connect)
 
     def test_configured_proxy_with_credentials_wins_over_the_environment(self):
@@ -195,7 +186,7 @@ class ProxyTest(CheckerTestCase):
                 self.assert_failure_line(result, PROXY_REFUSED, 0)
                 self.assertFalse(self.workspace.version_file.exists())
                 self.assertEqual(events, [proxy_event(self.proxy.url, source)])
-                self.assertIn("TCP_DENIED/407", self.proxy_log_since(position, "TCP_DENIED/407"))
+                self.assertIn("TCP_DENIED/407", self.proxy.log_since(position, "TCP_DENIED/407"))
 
     def test_proxy_that_is_down_fails_with_the_connect_cause(self):
         cases = [
