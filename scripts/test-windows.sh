@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds checker.exe and notifier.exe and runs every Wine test against them in one fresh
-# Wine prefix; ends with "N passed, N failed" and a non-zero status on any failure.
+# Cross-builds checker.exe and notifier.exe, checks that a second build from a copy of the tree is
+# byte-identical, signs them with a throw-away certificate and runs every Wine test against the
+# signed programs in one fresh Wine prefix; ends with "N passed, N failed" and a non-zero status
+# on any failure.
 #
 # Usage: scripts/test-windows.sh
 # Environment: WINE_ARTEFACTS (screenshots and the notifier's trace; default build-win/artefacts),
@@ -21,7 +23,8 @@ give_up() {
 bash scripts/install-deps.sh || give_up "cannot install the Linux build's packages"
 bash windows/wine/install-deps.sh || give_up "cannot install the Wine packages"
 
-bash scripts/build-windows.sh build-win || give_up "the Windows cross-build failed"
+bash windows/tests/rebuild_and_sign.sh build-win ||
+  give_up "the Windows cross-build failed, a second build differs, or signing failed"
 printf 'test-windows: cross-build ready after %s s\n' "$((SECONDS - started))"
 
 # The Linux checker of the normal build (scripts/test.sh has built it; then this is a no-op).
@@ -36,4 +39,4 @@ fi
 
 export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$PWD/build-win/artefacts}
 rm -rf "$WINE_ARTEFACTS"
-exec bash windows/tests/run_under_wine.sh build-win/out "$linux_checker"
+exec bash windows/tests/run_under_wine.sh build-win/signed "$linux_checker"
