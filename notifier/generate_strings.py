@@ -1,10 +1,26 @@
 #!/usr/bin/env python3
 """Generates the notifier's string table from strings.txt: a resource script and a C++ table."""
 import argparse
+import re
 import sys
 
 
-def read_entries(path):
+def read_release(path):
+    """The KEY=VALUE lines of release.env."""
+    with open(path, encoding="utf-8") as source:
+        return dict(line.rstrip("\r\n").split("=", 1) for line in source if re.match(r"[A-Z_]+=", line))
+
+
+def fill_in(text, release, where):
+    """Replaces each @KEY@ with the release's value of KEY."""
+    def value(match):
+        if match.group(1) not in release:
+            sys.exit(f"{where}: release.env has no {match.group(1)}")
+        return release[match.group(1)]
+    return re.sub(r"@([A-Z_]+)@", value, text)
+
+
+def read_entries(path, release):
     entries = []
     with open(path, encoding="utf-8") as source:
         for number, line in enumerate(source, 1):
@@ -14,7 +30,7 @@ def read_entries(path):
             identifier, separator, text = line.partition("\t")
             if not separator or not identifier.isdigit() or int(identifier) > 65535:
                 sys.exit(f"{path}:{number}: expected an id, a tab and the text")
-            entries.append((int(identifier), text))
+            entries.append((int(identifier), fill_in(text, release, f"{path}:{number}")))
     identifiers = [identifier for identifier, _ in entries]
     if len(set(identifiers)) != len(identifiers):
         sys.exit(f"{path}: an id appears twice")
@@ -74,10 +90,11 @@ def write_cpp(entries, path):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("strings")
+    parser.add_argument("--release", required=True, help="release.env, whose values fill in @KEY@")
     parser.add_argument("--rc", required=True)
     parser.add_argument("--cpp", required=True)
     arguments = parser.parse_args()
-    entries = read_entries(arguments.strings)
+    entries = read_entries(arguments.strings, read_release(arguments.release))
     write_rc(entries, arguments.rc)
     write_cpp(entries, arguments.cpp)
 

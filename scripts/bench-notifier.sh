@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+# shellcheck source=release.env
+source release.env
 runs=${1:-200}
 build=${BENCH_BUILD_DIR:-build}
 
@@ -16,13 +18,12 @@ cmake --build "$build" -j 2 --target notifier >/dev/null
 work=$(mktemp -d /tmp/notifier-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-python3 - "$repo/$build/notifier/notifier" "$work" "$runs" <<'PYTHON'
+python3 - "$repo/$build/notifier/notifier" "$work" "$runs" "$VENDOR" "$PACKAGE_NAME" "$SHIPPED_VERSION_NUMBER" <<'PYTHON'
 import json, os, statistics, subprocess, sys, time
 
 notifier, work, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-package = "java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64"
-shipped = 10821201004
-update = os.path.join(work, "data", "quorvane", package, "update")
+vendor, package, shipped = sys.argv[4], sys.argv[5], int(sys.argv[6])
+update = os.path.join(work, "data", vendor, package, "update")
 os.makedirs(update)
 os.makedirs(os.path.join(work, "run"))
 # A descriptor as the checker stores it, one version older than the shipped one: NOGO, no error.

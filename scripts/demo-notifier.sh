@@ -10,6 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+# shellcheck source=release.env
+source release.env
 
 notifier=$repo/build/notifier/notifier
 if [ ! -x "$notifier" ]; then
@@ -23,7 +25,7 @@ mkdir -p "$demo/bin" "$demo/run"
 export XDG_DATA_HOME=${XDG_DATA_HOME:-$demo/data}
 # The single-instance lock lives here rather than in the session's runtime folder.
 export XDG_RUNTIME_DIR=$demo/run
-update_folder=$XDG_DATA_HOME/quorvane/java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64/update
+update_folder=$XDG_DATA_HOME/$VENDOR/$PACKAGE_NAME/update
 
 if [ ! -f "$update_folder/version.json" ]; then
   mkdir -p "$update_folder"

@@ -4,6 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
+# shellcheck source=release.env
+source release.env
 
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -27,20 +29,20 @@ for _ in $(seq 200); do
 done
 [ -f "$demo/service/service.json" ] || { echo "the local HTTPS service did not start in time" >&2; exit 1; }
 
-python3 - "$demo/service/service.json" "$demo/config.json" <<'PYTHON'
+python3 - "$demo/service/service.json" "$demo/config.json" "$VENDOR" "$PACKAGE_NAME" <<'PYTHON'
 import json, sys
 service = json.load(open(sys.argv[1]))
 json.dump({
     "remote_version_url": service["url"],
     "curl_cainfo_filename": service["ca_file"],
-    "vendor_name": "quorvane",
-    "application_name": "java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64",
+    "vendor_name": sys.argv[3],
+    "application_name": sys.argv[4],
     "system_trace_enable": True,
 }, open(sys.argv[2], "w"), indent=4)
 PYTHON
 
 checker=$repo/build/checker/checker
-update_folder=$XDG_DATA_HOME/quorvane/java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64/update
+update_folder=$XDG_DATA_HOME/$VENDOR/$PACKAGE_NAME/update
 
 echo "== config.json"
 cat "$demo/config.json"; echo

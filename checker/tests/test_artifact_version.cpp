@@ -121,6 +121,12 @@ TEST(DmResponse, RejectedShapesNameTheirFault) {
     }
 }
 
+TEST(DmResponse, TheReleasesShippedNumberIsThatOfItsPackage) {
+    // Otherwise the notifier would compare the checker's numbers with a number of another scheme.
+    const JsonHandle shipped = load_text(dm_with_file(std::string(RELEASE_PACKAGE_NAME) + ".zip"));
+    EXPECT_EQ(descriptor_from_json(shipped).version_number, RELEASE_SHIPPED_VERSION_NUMBER);
+}
+
 TEST(DmResponse, NumbersInTheNameAreDecimalWhateverTheirZeros) {
     EXPECT_EQ(build_number({"1", "b04"}), 4U);
     EXPECT_EQ(build_number({"1", "b4"}), 4U);

@@ -15,10 +15,12 @@ import tempfile
 import time
 import unittest
 
+from fixtures.release import PACKAGE_NAME, SHIPPED_VERSION_NUMBER
+
 NOTIFIER = os.environ.get("NOTIFIER", "")
 WRAPPER = shlex.split(os.environ.get("NOTIFIER_WRAPPER", ""))
-PACKAGE = "java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64"
-SHIPPED = 10821201004
+PACKAGE = PACKAGE_NAME
+SHIPPED = SHIPPED_VERSION_NUMBER
 ADDRESS = "https://quorvane.example/openjdk/download"
 BALLOON = "OpenJDK version 1.8.0.212-2.b05 is available for download"
 HEADER = "A newer OpenJDK package is ready"

@@ -9,13 +9,15 @@
 # Wine 8 never sends the balloon's own events (shown, time-out, click), so no GO run here ends by
 # itself: each is ended through the dialog, and a run left over is ended with taskkill.
 
-NOTIFIER_PACKAGE=java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64
-NOTIFIER_SHIPPED=10821201004
-NOTIFIER_DIALOG_TITLE='quorvane OpenJDK update available'
-NOTIFIER_ADDRESS=https://quorvane.example/openjdk/download
 notifier_tests_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=release.env
+source "$notifier_tests_dir/../../release.env"
+NOTIFIER_PACKAGE=$PACKAGE_NAME
+NOTIFIER_SHIPPED=$SHIPPED_VERSION_NUMBER
+NOTIFIER_DIALOG_TITLE="$VENDOR OpenJDK update available"
+NOTIFIER_ADDRESS=https://quorvane.example/openjdk/download
 
-notifier_update_folder() { printf '%s\n' "$WINE_LOCAL_APP_DATA/quorvane/$NOTIFIER_PACKAGE/update"; }
+notifier_update_folder() { printf '%s\n' "$WINE_LOCAL_APP_DATA/$VENDOR/$NOTIFIER_PACKAGE/update"; }
 notifier_trace() { printf '%s\n' "$(notifier_update_folder)/trace.json"; }
 
 # trace_has NAME [--last] EVENT...: the notifier's trace holds the events in this order.
@@ -31,7 +33,7 @@ notifier_end_leftovers() {
 
 notifier_nogo_cases() {
   local started status
-  rm -rf "$WINE_LOCAL_APP_DATA/quorvane"
+  rm -rf "${WINE_LOCAL_APP_DATA:?}/$VENDOR"
   started=$SECONDS
   timeout 30 wine "$NOTIFIER_EXE" -v
   status=$?
@@ -44,26 +46,26 @@ notifier_nogo_cases() {
   timeout 30 wine "$NOTIFIER_EXE" -v
   expect_equal "notifier with the shipped version stored ends with 0 (NOGO)" 0 $?
   local seen_path
-  seen_path="C:/${WINE_LOCAL_APP_DATA#*/drive_c/}/quorvane/$NOTIFIER_PACKAGE/update/version.json"
+  seen_path="C:/${WINE_LOCAL_APP_DATA#*/drive_c/}/$VENDOR/$NOTIFIER_PACKAGE/update/version.json"
   trace_has "... its trace reads version.json from %LOCALAPPDATA% and says NOGO" \
     "EVENT_SHIPPEDVERSION $NOTIFIER_SHIPPED" "EVENT_LOCALPATH $seen_path" \
     "EVENT_CONTENTVERSION $NOTIFIER_SHIPPED" "'NOGO' mode exiting" "EVENT_PROCEED 1"
-  rm -rf "$WINE_LOCAL_APP_DATA/quorvane"
+  rm -rf "${WINE_LOCAL_APP_DATA:?}/$VENDOR"
 }
 
 # checker.exe fetches the DM response and stores the descriptor in the notifier's folder.
 notifier_meets_checker() {
   local config=$WINE_SESSION_DIR/notifier-config.json output
-  python3 - "$METADATA_SERVICE" "$config" "$NOTIFIER_PACKAGE" <<'PYTHON'
+  python3 - "$METADATA_SERVICE" "$config" "$NOTIFIER_PACKAGE" "$VENDOR" <<'PYTHON'
 import json, sys
 service = json.load(open(sys.argv[1]))
 ca_file = "Z:" + service["ca_file"].replace("/", "\\")
 json.dump({"remote_version_url": service["url"], "curl_cainfo_filename": ca_file,
-           "vendor_name": "quorvane", "application_name": sys.argv[3]}, open(sys.argv[2], "w"))
+           "vendor_name": sys.argv[4], "application_name": sys.argv[3]}, open(sys.argv[2], "w"))
 PYTHON
   output=$(timeout 60 wine "$CHECKER_EXE" --config "$(wine_windows_path "$config")")
   expect_equal "checker.exe stores a descriptor for the notifier (status)" 0 $?
-  expect "... with its INFO line" grep -q " INFO: new version descriptor obtained: \[C:/.*/quorvane/$NOTIFIER_PACKAGE/update/version.json\]" <<<"$output"
+  expect "... with its INFO line" grep -q " INFO: new version descriptor obtained: \[C:/.*/$VENDOR/$NOTIFIER_PACKAGE/update/version.json\]" <<<"$output"
   expect "... into the notifier's folder" test -s "$(notifier_update_folder)/version.json"
 }
 
