@@ -12,7 +12,8 @@ namespace {
 struct MallocText {
     using Value = char*;
     static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { std::free(value); }
+    // The owner is the RAII: popt hands out malloc'd text, so free is its matching release.
+    static void close(Value value) noexcept { std::free(value); }  // NOLINT(cppcoreguidelines-no-malloc)
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments = checker::command_arguments(argc, argv);
     std::vector<const char*> pointers;
+    pointers.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) {
         pointers.push_back(argument.c_str());
     }
