@@ -123,8 +123,12 @@ void CurlEasy::set_option_secret(CURLoption option, const std::string& value, co
 }
 
 void CurlEasy::set_option_text(CURLoption option, const std::string& value) {
+    set_option_text(option, value, value);
+}
+
+void CurlEasy::set_option_text(CURLoption option, const std::string& value, const std::string& shown) {
     if (curl_easy_setopt(handle_.get(), option, value.c_str()) != CURLE_OK) {
-        throw CheckerException(setopt_failure(option, value));
+        throw CheckerException(setopt_failure(option, shown));
     }
 }
 

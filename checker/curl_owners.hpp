@@ -74,6 +74,8 @@ public:
     // Applies the text even when empty: for a proxy or a no-proxy list, empty means none, not
     // libcurl's default from the environment.
     void set_option_text(CURLoption option, const std::string& value);
+    // The same with `shown` in a failure text instead of the value (an address with a password).
+    void set_option_text(CURLoption option, const std::string& value, const std::string& shown);
     // Sets a text option to null, dropping libcurl's built-in default (such as a CA folder).
     void clear_option_text(CURLoption option);
     // A set of flags such as CURLAUTH_ANY (an unsigned long, which may not fit a long).

@@ -170,7 +170,7 @@ void CurlTransfer::apply_proxy(const ProxyChoice& choice) {
     trace(proxy_event(choice));
     // Both are set even when empty, so that libcurl follows this choice and does not read the
     // environment a second time.
-    easy_.set_option_text(CURLOPT_PROXY, choice.proxy);
+    easy_.set_option_text(CURLOPT_PROXY, choice.proxy, without_user_info(choice.proxy));
     easy_.set_option_text(CURLOPT_NOPROXY, "");
     if (choice.proxy.empty()) {
         return;
