@@ -98,8 +98,9 @@ uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout
     return static_cast<uint32_t>(std::min<long long>(fdset_timeout_millis, curl_timeout_millis));
 }
 
-CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, CurlMulti& multi, CurlEasy& easy)
-    : config_(config), tracer_(tracer), multi_(multi), easy_(easy) {}
+CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
+                           CurlEasy& easy)
+    : config_(config), tracer_(tracer), deadline_(deadline), multi_(multi), easy_(easy) {}
 
 void CurlTransfer::trace(const std::string& event_text) {
     tracer_.add(event_text);
@@ -121,7 +122,6 @@ void CurlTransfer::apply_options() {
     easy_.set_option_bool(CURLOPT_NOSIGNAL, config_.curl_nosignal);
     easy_.set_option_bool(CURLOPT_TCP_NODELAY, config_.curl_tcp_nodelay);
     easy_.set_option_long(CURLOPT_CONNECTTIMEOUT_MS, config_.curl_connecttimeout_millis);
-    easy_.set_option_long(CURLOPT_TIMEOUT_MS, config_.curl_timeout_millis);
     easy_.set_option_long(CURLOPT_BUFFERSIZE, config_.curl_buffersize_bytes);
     easy_.set_option_string(CURLOPT_ACCEPT_ENCODING, config_.curl_accept_encoding);
     easy_.set_option_bool(CURLOPT_FOLLOWLOCATION, config_.curl_followlocation);
@@ -146,7 +146,9 @@ void CurlTransfer::apply_options() {
     apply_trust();
     easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
     easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
-    apply_proxy(choose_proxy(config_, system_proxy_sources()));
+    apply_proxy(choose_proxy(config_, system_proxy_sources(), deadline_));
+    // Set last: libcurl gets what the proxy lookup left of the run's one deadline.
+    easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
     // libcurl's own words for a failed transfer, read when it ends.
     easy_.set_option_pointer(CURLOPT_ERRORBUFFER, error_detail_.data());
 }
@@ -318,14 +320,14 @@ void CurlTransfer::record_callback_error(const std::string& text) {
     append_failure_line(callback_errors_, text);
 }
 
-JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer) {
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline) {
     // Declared in acquisition order, so they are released in reverse: transfer, easy handle
     // (removed from the multi handle, then cleaned up), multi handle, global state.
     const CurlGlobal global;
     CurlMulti multi(curl_multi_init());
     multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
     CurlEasy easy(multi, curl_easy_init());
-    CurlTransfer transfer(config, tracer, multi, easy);
+    CurlTransfer transfer(config, tracer, deadline, multi, easy);
     transfer.apply_options();
     tracer.add("curl init complete");
 

@@ -9,6 +9,7 @@
 #include "checker/checker_config.hpp"
 #include "checker/curl_owners.hpp"
 #include "checker/proxy_choice.hpp"
+#include "checker/run_deadline.hpp"
 #include "checker/select_failure_limit.hpp"
 #include "support/json_helpers.hpp"
 #include "support/tracer.hpp"
@@ -32,7 +33,8 @@ uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout
 // callbacks collect. Its address is the user pointer of all three callbacks.
 class CurlTransfer {
 public:
-    CurlTransfer(const CheckerConfig& config, Tracer& tracer, CurlMulti& multi, CurlEasy& easy);
+    CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
+                 CurlEasy& easy);
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
@@ -62,6 +64,7 @@ private:
 
     const CheckerConfig& config_;
     Tracer& tracer_;
+    const RunDeadline& deadline_;
     CurlMulti& multi_;
     CurlEasy& easy_;
     std::string buffer_;
@@ -76,7 +79,8 @@ private:
 };
 
 // Downloads remote_version_url, parsing it while it arrives, and returns the document after
-// the load hook (a version-descriptor object).
-JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer);
+// the load hook (a version-descriptor object). The proxy lookup and the transfer share what is
+// left of the deadline.
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline);
 
 }  // namespace checker

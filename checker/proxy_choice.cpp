@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <cstdlib>
 #include <vector>
 
@@ -13,7 +12,7 @@
 namespace checker {
 namespace {
 
-// The system's lookup is bounded like the transfer itself; 0 (no transfer limit) still gets one.
+// The system's lookup is bounded like the transfer itself; no transfer limit still gives it one.
 constexpr uint32_t unbounded_lookup_millis = 120000;
 
 // A dotted IPv4 address as a number; nullopt for anything else.
@@ -97,13 +96,8 @@ std::string first_environment_value(const ProxySources& sources, std::initialize
 // Automatic detection, then the configuration script, each asked only when the user chose it;
 // the first that is chosen decides, and one that fails means a direct connection.
 std::optional<ProxyChoice> automatic_choice(const std::string& url, const InternetSettings& settings,
-                                            const ProxySources& sources, uint32_t timeout_millis) {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_millis);
-    const auto remaining = [&deadline] {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        return static_cast<uint32_t>(std::max<long long>(left, 0));
-    };
+                                            const ProxySources& sources, const RunDeadline& deadline) {
+    const auto remaining = [&deadline] { return std::min(deadline.remaining_millis(), unbounded_lookup_millis); };
     std::optional<ProxyChoice> choice;
     if (settings.auto_detect) {
         if (const std::optional<std::string> answer = sources.automatic_configuration(url, "", remaining())) {
@@ -134,7 +128,7 @@ ProxySources system_proxy_sources() {
     return sources;
 }
 
-ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& sources) {
+ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& sources, const RunDeadline& deadline) {
     const std::string host = url_host(config.remote_version_url);
     if (!config.curl_noproxy.empty() && no_proxy_list_matches(config.curl_noproxy, host)) {
         return {"", "config"};
@@ -153,9 +147,7 @@ ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& source
         return {environment_proxy, "environment"};
     }
     const InternetSettings settings = sources.internet_settings();
-    const uint32_t lookup_millis = config.curl_timeout_millis != 0 ? config.curl_timeout_millis : unbounded_lookup_millis;
-    if (std::optional<ProxyChoice> automatic =
-            automatic_choice(config.remote_version_url, settings, sources, lookup_millis)) {
+    if (std::optional<ProxyChoice> automatic = automatic_choice(config.remote_version_url, settings, sources, deadline)) {
         return *automatic;
     }
     const std::string fixed = https_proxy_from_list(settings.proxy);

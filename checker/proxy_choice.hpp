@@ -7,6 +7,7 @@
 #include <string>
 
 #include "checker/checker_config.hpp"
+#include "checker/run_deadline.hpp"
 #include "checker/system_network.hpp"
 
 namespace checker {
@@ -29,7 +30,8 @@ ProxySources system_proxy_sources();
 
 // In this order: curl_noproxy matching the host (direct), curl_proxy, the environment
 // variables libcurl knows, the user's Internet settings; otherwise a direct connection.
-ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& sources);
+// The system's lookups get what is left of the deadline.
+ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& sources, const RunDeadline& deadline);
 
 // "EVENT_PROXY " + proxy or "direct" + ", source: [" + source + "]", never with credentials.
 std::string proxy_event(const ProxyChoice& choice);

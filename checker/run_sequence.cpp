@@ -8,6 +8,7 @@
 
 #include "checker/command_line.hpp"
 #include "checker/http_transfer.hpp"
+#include "checker/run_deadline.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/file_system.hpp"
 #include "support/json_helpers.hpp"
@@ -78,7 +79,9 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         tracer.add("local version loaded, version number: [" + to_string(local_number) + "]");
         tracer.add("EVENT_LOCALVERSION " + to_string(local_number));
 
-        const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer));
+        // One time limit for the whole transfer step, proxy lookups included.
+        const RunDeadline deadline(config.curl_timeout_millis);
+        const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer, deadline));
         const uint64_t remote_number = remote.version_number;
         tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
         tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));

@@ -54,7 +54,8 @@ protected:
     CurlGlobal global;
     CurlMulti multi{curl_multi_init()};
     CurlEasy easy{multi, curl_easy_init()};
-    CurlTransfer transfer{config, tracer, multi, easy};
+    RunDeadline deadline{config.curl_timeout_millis};
+    CurlTransfer transfer{config, tracer, deadline, multi, easy};
 };
 
 TEST_F(ReceiveDataTest, EachDeliveryAndTheWholeResponseAreLimited) {

@@ -44,7 +44,7 @@ CheckerConfig config_for(const std::string& url) {
 }
 
 std::string choice_of(const CheckerConfig& config, FakeSystem& system) {
-    const ProxyChoice choice = choose_proxy(config, system.sources());
+    const ProxyChoice choice = choose_proxy(config, system.sources(), RunDeadline(config.curl_timeout_millis));
     return (choice.proxy.empty() ? "direct" : choice.proxy) + " from " + choice.source;
 }
 
