@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
-#include <optional>
 
 #include "checker/metadata_signature.hpp"
 #include "checker/proxy_choice.hpp"

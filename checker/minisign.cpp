@@ -160,8 +160,8 @@ MinisignSignature parse_minisign_signature(const std::string& text) {
         lines.pop_back();
     }
     if (lines.size() != 4) {
-        throw CheckerException("Signature is not four lines, lines: [" + to_string(static_cast<uint64_t>(lines.size())) +
-                               "]");
+        const auto count = static_cast<uint64_t>(lines.size());
+        throw CheckerException("Signature is not four lines, lines: [" + to_string(count) + "]");
     }
     if (!starts_with(lines[0], untrusted_prefix)) {
         throw CheckerException("Signature lacks its untrusted comment line");

@@ -54,8 +54,9 @@ void check_signature(const std::string& text) {
     bytes.append(signature.key_id.begin(), signature.key_id.end());
     bytes.append(signature.signature.begin(), signature.signature.end());
     const std::string line = base64(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    fuzz::require(text.find("\n" + line + "\n") != std::string::npos || text.find("\n" + line + "\r\n") != std::string::npos,
-                  "a signature is taken only in its canonical text", text);
+    const bool canonical =
+        text.find("\n" + line + "\n") != std::string::npos || text.find("\n" + line + "\r\n") != std::string::npos;
+    fuzz::require(canonical, "a signature is taken only in its canonical text", text);
     fuzz::require(signature.trusted_comment.find('\n') == std::string::npos, "the trusted comment is one line",
                   signature.trusted_comment);
     checker::trusted_comment_timestamp(signature.trusted_comment);

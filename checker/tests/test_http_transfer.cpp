@@ -54,7 +54,8 @@ protected:
     CurlMulti multi{curl_multi_init()};
     CurlEasy easy{multi, curl_easy_init()};
     RunDeadline deadline{config.curl_timeout_millis};
-    CurlTransfer transfer{config, tracer, deadline, multi, easy, {"", "EVENT_URL", 250, "'max_response_size_bytes'", nullptr}};
+    CurlTransfer transfer{config, tracer, deadline, multi, easy,
+                          {"", "EVENT_URL", 250, "'max_response_size_bytes'", nullptr}};
 };
 
 TEST_F(ReceiveDataTest, EachDeliveryAndTheWholeResponseAreLimited) {

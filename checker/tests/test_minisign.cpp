@@ -100,8 +100,8 @@ TEST(MinisignParse, PublicKeys) {
         }
     }
     // minisign named this key 32D6A1AE2E29203 in its public key file.
-    EXPECT_EQ(minisign_key_id_text(parse_minisign_public_key("RWQDkuLiGmotAzxbxMauYJxhU6v8tlgtRwJlD/DrI0OxSZWjSREUDPnR").key_id),
-              "32D6A1AE2E29203");
+    const std::string minisign_key = "RWQDkuLiGmotAzxbxMauYJxhU6v8tlgtRwJlD/DrI0OxSZWjSREUDPnR";
+    EXPECT_EQ(minisign_key_id_text(parse_minisign_public_key(minisign_key).key_id), "32D6A1AE2E29203");
 }
 
 TEST(MinisignParse, TimestampOfTheTrustedComment) {
@@ -122,7 +122,9 @@ TEST(MetadataSignature, RefusedBeforeAnySignatureIsChecked) {
         std::string failure;
     } cases[] = {
         {{other_key}, signature_file(signature_line), "metadata signed by an unknown key, key id: [807060504030201]"},
-        {{other_key, "not a key"}, signature_file(signature_line), "metadata public key cannot be read, key: [not a key]"},
+        {{other_key, "not a key"},
+         signature_file(signature_line),
+         "metadata public key cannot be read, key: [not a key]"},
         {{other_key}, "<html>", "metadata signature cannot be read, error: [Signature is not four lines"},
     };
     for (const auto& test : cases) {

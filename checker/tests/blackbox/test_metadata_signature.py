@@ -93,14 +93,17 @@ class SignedNginxTest(CheckerTestCase):
         url = re.escape(self.server.url(""))
         cases = [
             ("tampered.json", None, {}, rf"metadata signature does not match, key id: \[{first}\]"),
-            ("comment-edited.json", None, {}, rf"metadata signature does not match its trusted comment, key id: \[{first}\]"),
+            ("comment-edited.json", None, {},
+             rf"metadata signature does not match its trusted comment, key id: \[{first}\]"),
             ("gzip-signed.json", None, {}, rf"metadata signature does not match, key id: \[{first}\]"),
-            ("unsigned.json", None, {}, rf"cannot fetch metadata signature, url: \[{url}unsigned.json.minisig\], error: "
-                                        r"\[HTTP error returned from server, response_code: \[404\]\]"),
-            ("oversized.json", None, {}, r"cannot fetch metadata signature, url: \[.*\], error: \[HTTP connection error: "
-                                         r"\[signature size limit exceeded: \[\d+\]\]\]"),
-            ("legacy.json", None, {}, r"metadata signature cannot be read, error: \[Signature of an unsupported algorithm: "
-                                      r"\[Ed\].*\]"),
+            ("unsigned.json", None, {},
+             rf"cannot fetch metadata signature, url: \[{url}unsigned.json.minisig\], error: "
+             r"\[HTTP error returned from server, response_code: \[404\]\]"),
+            ("oversized.json", None, {},
+             r"cannot fetch metadata signature, url: \[.*\], error: \[HTTP connection error: "
+             r"\[signature size limit exceeded: \[\d+\]\]\]"),
+            ("legacy.json", None, {},
+             r"metadata signature cannot be read, error: \[Signature of an unsupported algorithm: \[Ed\].*\]"),
             ("old.json", None, {"metadata_max_age_days": 30},
              r"metadata signature too old, timestamp: \[1000000000\], max age days: \[30\]"),
             ("undated.json", None, {"metadata_max_age_days": 30},
