@@ -1,6 +1,11 @@
 // The checker's settings from config.json, each with its built-in default.
 #include "checker/checker_config.hpp"
 
+#include <cstddef>
+#include <utility>
+
+#include "support/checker_exception.hpp"
+
 namespace checker {
 namespace {
 
@@ -17,6 +22,26 @@ public:
     }
     void flag(const char* key, bool& field) const {
         field = get_bool_field(document_, key, field);
+    }
+
+    void texts(const char* key, std::vector<std::string>& field) const {
+        const json_t* value = json_object_get(document_.get(), key);
+        if (value == nullptr) {
+            return;
+        }
+        if (!json_is_array(value)) {
+            throw CheckerException("Invalid config value, key: [" + std::string(key) + "], error: [not an array]");
+        }
+        std::vector<std::string> items;
+        for (std::size_t index = 0; index < json_array_size(value); ++index) {
+            const json_t* item = json_array_get(value, index);
+            if (!json_is_string(item)) {
+                throw CheckerException("Invalid config value, key: [" + std::string(key) +
+                                       "], error: [not an array of texts]");
+            }
+            items.emplace_back(json_string_value(item), json_string_length(item));
+        }
+        field = std::move(items);
     }
 
 private:
@@ -85,6 +110,9 @@ CheckerConfig load_config(const JsonHandle& document, const std::string& executa
     read.flag("system_trace_enable", config.system_trace_enable);
     read.number("curl_timeout_millis", config.curl_timeout_millis);
     read.number("max_response_size_bytes", config.max_response_size_bytes);
+    read.texts("metadata_public_keys", config.metadata_public_keys);
+    read.text("metadata_signature_url", config.metadata_signature_url);
+    read.number("metadata_max_age_days", config.metadata_max_age_days);
 
     resolve_file_name(config.curl_sslcert_filename, executable_directory);
     resolve_file_name(config.curl_sslkey_filename, executable_directory);

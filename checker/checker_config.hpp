@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/json_helpers.hpp"
 
@@ -52,11 +53,19 @@ struct CheckerConfig {
     uint32_t curl_timeout_millis = 120000;
     // Limit on all response bytes after content decoding, so no response grows without bound.
     uint32_t max_response_size_bytes = 4194304;
+    // Minisign public keys (base64 text); any key makes the document's signature required.
+    std::vector<std::string> metadata_public_keys;
+    // Where the signature is; empty means remote_version_url followed by ".minisig".
+    std::string metadata_signature_url;
+    // The oldest signature timestamp taken, in days; 0 takes any age.
+    uint32_t metadata_max_age_days = 0;
 };
 
 // Takes each key that has an accepted value; every other key keeps its default. Relative
 // certificate, key, CA and CRL file names are put below the executable directory, which
-// ends in its separator.
+// ends in its separator. metadata_public_keys is the exception: present, it must be an array of
+// texts, else this throws, because a key list that is silently dropped would turn the signature
+// check off.
 CheckerConfig load_config(const JsonHandle& document, const std::string& executable_directory);
 
 // True for "/x", "\x", "\\server\share" and drive paths such as "C:\x" or "C:/x".

@@ -2,9 +2,11 @@
 #include "checker/http_transfer.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 
+#include "checker/metadata_signature.hpp"
 #include "checker/proxy_choice.hpp"
 #include "checker/socket_wait.hpp"
 #include "checker/system_network.hpp"
@@ -20,6 +22,8 @@ namespace {
 
 constexpr std::size_t callback_failure = static_cast<std::size_t>(-1);
 constexpr long max_select_seconds = 10;
+// A minisign signature file is about 300 bytes; more is not a signature.
+constexpr uint32_t signature_size_limit = 4096;
 
 // Records what a callback caught; nothing may leave a C callback, not even a failed append.
 std::size_t fail_callback(CurlTransfer& transfer, const char* text) noexcept {
@@ -99,17 +103,17 @@ uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout
 }
 
 CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
-                           CurlEasy& easy)
-    : config_(config), tracer_(tracer), deadline_(deadline), multi_(multi), easy_(easy) {}
+                           CurlEasy& easy, const TransferTarget& target)
+    : config_(config), tracer_(tracer), deadline_(deadline), multi_(multi), easy_(easy), target_(target) {}
 
 void CurlTransfer::trace(const std::string& event_text) {
     tracer_.add(event_text);
 }
 
 void CurlTransfer::apply_options() {
-    const std::string shown_url = without_user_info(config_.remote_version_url);
-    trace("EVENT_URL " + shown_url);
-    easy_.set_option_secret(CURLOPT_URL, config_.remote_version_url, shown_url);
+    const std::string shown_url = without_user_info(target_.url);
+    trace(target_.url_event + (" " + shown_url));
+    easy_.set_option_secret(CURLOPT_URL, target_.url, shown_url);
     easy_.set_option_bool(CURLOPT_HTTPGET, true);
     easy_.set_option_pointer(CURLOPT_WRITEDATA, this);
     easy_.set_option_function(CURLOPT_WRITEFUNCTION, data_callback, "CURLOPT_WRITEFUNCTION");
@@ -292,14 +296,17 @@ std::size_t CurlTransfer::receive_data(const char* data, std::size_t size, std::
                                "]");
     }
     total_received_ += delivered;
-    if (total_received_ > config_.max_response_size_bytes) {
-        throw CheckerException("'max_response_size_bytes' exceeded: [" + to_string(total_received_) + "]");
+    if (total_received_ > target_.max_response_size_bytes) {
+        throw CheckerException(target_.limit_name + (" exceeded: [" + to_string(total_received_) + "]"));
     }
     if (response_code_ >= 400) {
         // An error page is never parsed: otherwise a JSON error body that completes before
         // the transfer ends would pass as a document. The end-of-transfer check reports it.
         trace("error response body skipped, size: [" + to_string(static_cast<uint64_t>(delivered)) + "]");
         return delivered;
+    }
+    if (target_.body_hash != nullptr) {
+        target_.body_hash->update(data, delivered);
     }
     buffer_.append(data, delivered);
     trace("data chunk received, size: [" + to_string(static_cast<uint64_t>(buffer_.size())) + "]");
@@ -311,6 +318,15 @@ std::size_t CurlTransfer::receive_data(const char* data, std::size_t size, std::
     return delivered;
 }
 
+void CurlTransfer::read_to_end() {
+    while (running_) {
+        fill_buffer();
+    }
+    if (!callback_errors_.empty()) {
+        throw CheckerException("HTTP connection error: [" + callback_errors_ + "]");
+    }
+}
+
 void CurlTransfer::receive_header() {
     headers_received_ = true;
     response_code_ = easy_.get_info_long(CURLINFO_RESPONSE_CODE);
@@ -320,21 +336,27 @@ void CurlTransfer::record_callback_error(const std::string& text) {
     append_failure_line(callback_errors_, text);
 }
 
-JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline) {
-    // Declared in acquisition order, so they are released in reverse: transfer, easy handle
-    // (removed from the multi handle, then cleaned up), multi handle, global state.
-    const CurlGlobal global;
-    CurlMulti multi(curl_multi_init());
-    multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
+namespace {
+
+// Parses the document while it arrives; with a hash, receives it to its end so that the hash
+// covers every byte. Returns the parsed value before the load hook.
+JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
+                          Blake2bHash* body_hash) {
     CurlEasy easy(multi, curl_easy_init());
-    CurlTransfer transfer(config, tracer, deadline, multi, easy);
+    CurlTransfer transfer(config, tracer, deadline, multi, easy,
+                          {config.remote_version_url, "EVENT_URL", config.max_response_size_bytes,
+                           "'max_response_size_bytes'", body_hash});
     transfer.apply_options();
     tracer.add("curl init complete");
 
     json_error_t error{};
     json_t* parsed = json_load_callback(parser_read_callback, &transfer, json_parse_flags, &error);
     if (parsed != nullptr) {
-        return adopt_json(parsed);
+        JsonHandle document(parsed);
+        if (body_hash != nullptr) {
+            transfer.read_to_end();
+        }
+        return document;
     }
     const std::string& callback_errors = transfer.callback_errors();
     if (!callback_errors.empty() && error.line == 1 && error.column == 0 && error.position == 0) {
@@ -345,6 +367,53 @@ JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const
                            to_string(static_cast<int32_t>(error.column)) + "]," + " position: [" +
                            to_string(static_cast<int32_t>(error.position)) + "], callback error: [" +
                            callback_errors + "]");
+}
+
+// The signature file, fetched under the document's TLS, proxy, trust and deadline rules.
+std::string fetch_signature(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                            CurlMulti& multi) {
+    const std::string url = metadata_signature_url(config);
+    try {
+        CurlEasy easy(multi, curl_easy_init());
+        CurlTransfer transfer(config, tracer, deadline, multi, easy,
+                              {url, "EVENT_SIGNATURE_URL", signature_size_limit, "signature size limit", nullptr});
+        transfer.apply_options();
+        std::string text;
+        std::array<char, 1024> chunk{};
+        while (const std::size_t count = transfer.read_chunk(chunk.data(), chunk.size())) {
+            text.append(chunk.data(), count);
+        }
+        if (!transfer.callback_errors().empty()) {
+            throw CheckerException("HTTP connection error: [" + transfer.callback_errors() + "]");
+        }
+        return text;
+    } catch (const std::exception& failure) {
+        throw CheckerException("cannot fetch metadata signature, url: [" + without_user_info(url) + "], error: [" +
+                               failure.what() + "]");
+    }
+}
+
+uint64_t unix_time_seconds() {
+    const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count());
+}
+
+}  // namespace
+
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline) {
+    // Declared in acquisition order, so they are released in reverse: easy handles (removed from
+    // the multi handle, then cleaned up), multi handle, global state.
+    const CurlGlobal global;
+    CurlMulti multi(curl_multi_init());
+    multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
+    if (config.metadata_public_keys.empty()) {
+        return adopt_json(parse_document(config, tracer, deadline, multi, nullptr).release());
+    }
+    Blake2bHash body_hash;
+    JsonHandle document = parse_document(config, tracer, deadline, multi, &body_hash);
+    const std::string signature = fetch_signature(config, tracer, deadline, multi);
+    check_metadata_signature(config, signature, body_hash.finish(), unix_time_seconds(), tracer);
+    return adopt_json(document.release());
 }
 
 }  // namespace checker

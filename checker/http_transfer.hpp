@@ -8,6 +8,7 @@
 
 #include "checker/checker_config.hpp"
 #include "checker/curl_owners.hpp"
+#include "checker/minisign.hpp"
 #include "checker/proxy_choice.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/select_failure_limit.hpp"
@@ -29,12 +30,23 @@ SelectWait select_wait_for(long curl_timeout_millis);
 // but never longer than libcurl's own timeout when it names one.
 uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout_millis);
 
+// What one transfer fetches: the address, the event that traces it, the limit on its body and
+// the hash that sees every body byte handed on (none for null).
+struct TransferTarget {
+    std::string url;
+    const char* url_event;
+    uint32_t max_response_size_bytes;
+    // The limit as a failure names it ("'max_response_size_bytes'").
+    const char* limit_name;
+    Blake2bHash* body_hash;
+};
+
 // One transfer: the bytes libcurl delivered in the current fill cycle and the state the
 // callbacks collect. Its address is the user pointer of all three callbacks.
 class CurlTransfer {
 public:
     CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
-                 CurlEasy& easy);
+                 CurlEasy& easy, const TransferTarget& target);
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
@@ -43,6 +55,8 @@ public:
     void fill_buffer();
     // Hands buffered bytes to the parser, filling the buffer when it is empty; 0 at the end.
     std::size_t read_chunk(char* destination, std::size_t length);
+    // Receives the rest of the body after the parser stopped; throws when it does not arrive whole.
+    void read_to_end();
     // Takes one delivery of body bytes; throws when a size limit is passed.
     std::size_t receive_data(const char* data, std::size_t size, std::size_t count);
     // Notes that headers arrived and the status libcurl reports for them.
@@ -67,6 +81,7 @@ private:
     const RunDeadline& deadline_;
     CurlMulti& multi_;
     CurlEasy& easy_;
+    TransferTarget target_;
     std::string buffer_;
     uint64_t read_pos_ = 0;
     bool running_ = true;
@@ -80,7 +95,8 @@ private:
 
 // Downloads remote_version_url, parsing it while it arrives, and returns the document after
 // the load hook (a version-descriptor object). The proxy lookup and the transfer share what is
-// left of the deadline.
+// left of the deadline. With metadata_public_keys set, the document is hashed as it arrives and
+// its signature fetched and checked before it is returned; any failure throws.
 JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline);
 
 }  // namespace checker

@@ -3,6 +3,8 @@
 import json
 import pathlib
 import shutil
+import subprocess
+import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent / "corpus"
 
@@ -206,6 +208,34 @@ TEXTS = [
 ]
 
 
+def minisign_inputs():
+    """Key line, signature file, "--" and the document, from a throwaway key pair made with minisign."""
+    with tempfile.TemporaryDirectory() as folder:
+        folder = pathlib.Path(folder)
+        subprocess.run(["minisign", "-G", "-W", "-p", folder / "k.pub", "-s", folder / "k.key"], check=True,
+                       capture_output=True)
+        key = (folder / "k.pub").read_bytes().splitlines()[1]
+        document = folder / "dm.json"
+        document.write_bytes(DM_RESPONSES["worked_212"].encode())
+
+        def signed(*options):
+            subprocess.run(["minisign", "-S", "-s", folder / "k.key", "-m", document, *options], check=True,
+                           capture_output=True)
+            return (folder / "dm.json.minisig").read_bytes()
+
+        inputs = {
+            "signed": key + b"\n" + signed() + b"--\n" + document.read_bytes(),
+            "old_timestamp": key + b"\n" + signed("-t", "timestamp:1000000000\tfile:dm.json") + b"--\n" +
+                             document.read_bytes(),
+            "no_timestamp": key + b"\n" + signed("-t", "no time") + b"--\n" + document.read_bytes(),
+            "legacy": key + b"\n" + signed("-l") + b"--\n" + document.read_bytes(),
+            "crlf_lines": key + b"\n" + signed().replace(b"\n", b"\r\n") + b"--\n" + document.read_bytes(),
+            "other_document": key + b"\n" + signed() + b"--\n[]",
+            "key_only": key,
+        }
+        return inputs.items()
+
+
 def write_all(target, named_bytes):
     folder = ROOT / target
     shutil.rmtree(folder, ignore_errors=True)
@@ -223,6 +253,7 @@ def main():
     write_all("config_record", configs)
     write_all("number_parsing", (("text_%02d" % index, text.encode()) for index, text in enumerate(NUMBER_TEXTS)))
     write_all("text_round_trip", (("text_%02d" % index, data) for index, data in enumerate(TEXTS)))
+    write_all("minisign", minisign_inputs())
 
 
 if __name__ == "__main__":

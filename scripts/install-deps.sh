@@ -7,7 +7,7 @@ packages=(
   libjansson-dev libcurl4-openssl-dev libpopt-dev zlib1g-dev libssl-dev
   libgtest-dev googletest
   clang libclang-rt-14-dev clang-tidy-14 cppcheck
-  nginx-light squid openssl python3 curl time
+  nginx-light squid openssl python3 curl time minisign
 )
 
 squid_was_installed=$(dpkg-query -W -f='${Status}' squid 2>/dev/null | grep -c 'install ok installed' || true)

@@ -1,9 +1,11 @@
 // Configuration keys: defaults, which JSON values are taken, and file-name resolution.
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "checker/checker_config.hpp"
+#include "support/tests/failure_of.hpp"
 
 namespace checker {
 namespace {
@@ -61,6 +63,21 @@ TEST(CheckerConfig, WindowsAbsoluteFileNamesStayUnchanged) {
     EXPECT_FALSE(is_absolute_file_name("1:ca.pem"));
     EXPECT_EQ(config_from(R"({"curl_cainfo_filename": "certs\\ca.pem"})", "C:\\q\\").curl_cainfo_filename,
               "C:\\q\\certs\\ca.pem");
+}
+
+TEST(CheckerConfig, MetadataKeysAreAnArrayOfTextsOrTheRunFails) {
+    EXPECT_TRUE(config_from("{}").metadata_public_keys.empty());
+    EXPECT_EQ(config_from(R"({"metadata_public_keys": ["a", "b"]})").metadata_public_keys,
+              (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(config_from(R"({"metadata_max_age_days": 30})").metadata_max_age_days, 30U);
+    // A key list that is dropped would switch the signature check off: it fails instead.
+    for (const char* rejected : {R"("a")", "[1]", R"(["a", null])", "{}", "null"}) {
+        EXPECT_EQ(support_test::failure_of(
+                      [&] { config_from(std::string(R"({"metadata_public_keys": )") + rejected + "}"); })
+                      .rfind("Invalid config value, key: [metadata_public_keys]", 0),
+                  0U)
+            << rejected;
+    }
 }
 
 }  // namespace

@@ -43,7 +43,6 @@ class ReceiveDataTest : public ::testing::Test {
 protected:
     ReceiveDataTest() {
         config.curl_max_bufsize_bytes = 100;
-        config.max_response_size_bytes = 250;
     }
     std::string failure_of_delivery(std::size_t size) {
         return support_test::failure_of(
@@ -55,7 +54,8 @@ protected:
     CurlMulti multi{curl_multi_init()};
     CurlEasy easy{multi, curl_easy_init()};
     RunDeadline deadline{config.curl_timeout_millis};
-    CurlTransfer transfer{config, tracer, deadline, multi, easy};
+    CurlTransfer transfer{config, tracer, deadline, multi, easy,
+                          {"", "EVENT_URL", 250, "'max_response_size_bytes'", nullptr}};
 };
 
 TEST_F(ReceiveDataTest, EachDeliveryAndTheWholeResponseAreLimited) {

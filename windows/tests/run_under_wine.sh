@@ -61,6 +61,8 @@ checker_suites=(
   test_version_check
   test_command_line_and_files.ConfigurationAndDeleteTest
   test_misbehaving_servers
+  test_metadata_signature.SignedNginxTest.test_signed_document_is_stored_and_its_signer_traced
+  test_metadata_signature.SignedNginxTest.test_refused_signatures_leave_the_stored_file_untouched
 )
 CHECKER_COMMAND="wine $CHECKER_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA=$WINE_LOCAL_APP_DATA \
   timeout 600 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/checker.counts" "${checker_suites[@]}"

@@ -1,0 +1,158 @@
+"""Signed metadata: the checker stores a document only with a valid signature of a configured key,
+and with no key configured it runs as it always did."""
+
+import base64
+import gzip
+import re
+import tempfile
+import unittest
+from pathlib import Path
+
+from checker_runner import DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki, to_checker_path
+from fixtures.minisign_keys import SigningKey
+from fixtures.misbehaving_server import MisbehavingServer, send_document
+from fixtures.nginx_server import NginxServer
+from fixtures.sample_documents import dm_response
+
+DM = dm_response(padding_elements=20)  # about 6 kB: several deliveries, gzip-compressed by nginx
+TAMPERED = DM.replace(b'"sha256": "0', b'"sha256": "1', 1)
+OLD_COMMENT = "timestamp:1000000000\tfile:dm.json\thashed"
+
+
+def key_id(signing_key: SigningKey) -> str:
+    """The key id as minisign shows it: its little-endian number in hex."""
+    return "%X" % int.from_bytes(base64.b64decode(signing_key.public_key)[2:10], "little")
+
+
+class SignedNginxTest(CheckerTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pki = shared_test_pki()
+        cls.first, cls.second, cls.unlisted = SigningKey(), SigningKey(), SigningKey()
+        signature = cls.first.sign(DM)
+        lines = signature.split(b"\n")
+        lines[2] = lines[2].replace(b"file:dm.json", b"file:other.json")
+        files = {
+            "dm.json": (DM, signature),
+            "tampered.json": (TAMPERED, signature),
+            "comment-edited.json": (DM, b"\n".join(lines)),
+            "gzip-signed.json": (DM, cls.first.sign(gzip.compress(DM))),
+            "unsigned.json": (DM, None),
+            "oversized.json": (DM, signature + b"\n" * 5000),
+            "legacy.json": (DM, cls.first.sign(DM, legacy=True)),
+            "old.json": (DM, cls.first.sign(DM, trusted_comment=OLD_COMMENT)),
+            "undated.json": (DM, cls.first.sign(DM, trusted_comment="file:dm.json")),
+            "second.json": (DM, cls.second.sign(DM)),
+            "unlisted.json": (DM, cls.unlisted.sign(DM)),
+        }
+        cls.document_root = tempfile.TemporaryDirectory(prefix="checker-signed-www-")
+        for name, (document, signature_file) in files.items():
+            (Path(cls.document_root.name) / name).write_bytes(document)
+            if signature_file is not None:
+                (Path(cls.document_root.name) / (name + ".minisig")).write_bytes(signature_file)
+        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.document_root.cleanup()
+        for signing_key in (cls.first, cls.second, cls.unlisted):
+            signing_key.cleanup()
+
+    def config_for(self, path, keys=None, **settings):
+        keys = [self.first] if keys is None else keys
+        if keys:
+            settings["metadata_public_keys"] = [signing_key.public_key for signing_key in keys]
+        return self.workspace.write_config(checker_config(
+            self.server.url(path), to_checker_path(self.pki.ca_certificate), **settings))
+
+    def test_signed_document_is_stored_and_its_signer_traced(self):
+        result = self.workspace.run(config=self.config_for("dm.json", system_trace_enable=True))
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        self.assertIn("/dm.json.minisig 200", self.server.access_log())
+        trace = self.workspace.trace_file.read_text()
+        self.assertIn(f"metadata signature key id: [{key_id(self.first)}]", trace)
+        self.assertRegex(trace, r"metadata signature trusted comment: \[timestamp:\d+\\tfile:dm.json\\thashed\]")
+
+    def test_accepted_signatures(self):
+        cases = [
+            ("second.json", [self.first, self.second], {}),  # rotation: the new key is listed beside the old
+            ("dm.json", [self.second, self.first], {}),
+            ("old.json", None, {}),  # no age limit
+            ("dm.json", None, {"metadata_max_age_days": 1}),
+            ("unsigned.json", None, {"metadata_signature_url": self.server.url("dm.json.minisig")}),
+        ]
+        for path, keys, settings in cases:
+            with self.subTest(path=path, settings=settings):
+                self.workspace.store_version(5)
+                result = self.workspace.run(config=self.config_for(path, keys, **settings))
+                self.assert_stored_update(result, 5, DEMO_VERSION_NUMBER)
+
+    def test_refused_signatures_leave_the_stored_file_untouched(self):
+        first, unlisted = re.escape(key_id(self.first)), re.escape(key_id(self.unlisted))
+        url = re.escape(self.server.url(""))
+        cases = [
+            ("tampered.json", None, {}, rf"metadata signature does not match, key id: \[{first}\]"),
+            ("comment-edited.json", None, {},
+             rf"metadata signature does not match its trusted comment, key id: \[{first}\]"),
+            ("gzip-signed.json", None, {}, rf"metadata signature does not match, key id: \[{first}\]"),
+            ("unsigned.json", None, {},
+             rf"cannot fetch metadata signature, url: \[{url}unsigned.json.minisig\], error: "
+             r"\[HTTP error returned from server, response_code: \[404\]\]"),
+            ("oversized.json", None, {},
+             r"cannot fetch metadata signature, url: \[.*\], error: \[HTTP connection error: "
+             r"\[signature size limit exceeded: \[\d+\]\]\]"),
+            ("legacy.json", None, {},
+             r"metadata signature cannot be read, error: \[Signature of an unsupported algorithm: \[Ed\].*\]"),
+            ("old.json", None, {"metadata_max_age_days": 30},
+             r"metadata signature too old, timestamp: \[1000000000\], max age days: \[30\]"),
+            ("undated.json", None, {"metadata_max_age_days": 30},
+             r"metadata signature too old, timestamp: \[none\], max age days: \[30\]"),
+            ("unlisted.json", None, {}, rf"metadata signed by an unknown key, key id: \[{unlisted}\]"),
+            ("second.json", None, {}, r"metadata signed by an unknown key, key id: \[[0-9A-F]+\]"),  # old key dropped
+        ]
+        for path, keys, settings, pattern in cases:
+            with self.subTest(path=path, settings=settings):
+                stored = self.workspace.store_version(5)
+                result = self.workspace.run(config=self.config_for(path, keys, **settings))
+                self.assert_failure_line(result, pattern, 5)
+                self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    def test_without_keys_no_signature_is_fetched(self):
+        before = len(self.server.access_log())
+        result = self.workspace.run(config=self.config_for("unsigned.json", keys=[], system_trace_enable=True))
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        self.assertNotIn("minisig", self.server.access_log()[before:])
+        self.assertNotIn("metadata signature", self.workspace.trace_file.read_text())
+
+
+class UnevenDeliveryTest(CheckerTestCase):
+    """Pieces of odd sizes, with and without gzip; the signed file ends in white space that arrives
+    after the parser has stopped, so the hash must cover the whole body."""
+
+    def test_signed_document_in_pieces(self):
+        pki = shared_test_pki()
+        signing_key = SigningKey()
+        self.addCleanup(signing_key.cleanup)
+        document = DM + b"\n" * 3000
+        signature = signing_key.sign(document)
+        for gzip_body in (False, True):
+            with self.subTest(gzip_body=gzip_body):
+                pieces = send_document(document, chunk_size=777, delay=0.005, gzip_body=gzip_body,
+                                       headers=["Transfer-Encoding: chunked"])
+
+                def handler(connection, path, stopping):
+                    answer = send_document(signature) if path.endswith(".minisig") else pieces
+                    answer(connection, path, stopping)
+
+                with MisbehavingServer(handler, pki.loopback) as server:
+                    config = self.workspace.write_config(checker_config(
+                        server.url(), to_checker_path(pki.ca_certificate),
+                        metadata_public_keys=[signing_key.public_key], curl_buffersize_bytes=1024))
+                    self.workspace.store_version(5)
+                    self.assert_stored_update(self.workspace.run(config=config), 5, DEMO_VERSION_NUMBER)
+                    self.assertEqual(server.requests, ["/dm.json", "/dm.json.minisig"])
+
+
+if __name__ == "__main__":
+    unittest.main()
