@@ -146,7 +146,10 @@ void CurlTransfer::apply_options() {
     apply_trust();
     easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
     easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
-    apply_proxy(choose_proxy(config_, system_proxy_sources(), deadline_));
+    const ProxyChoice proxy = choose_proxy(config_, system_proxy_sources(), deadline_);
+    // The chosen address may come from the system's settings or a script, with a password.
+    hide_user_info(tracer_.cleaner(), proxy.proxy);
+    apply_proxy(proxy);
     // Set last: libcurl gets what the proxy lookup left of the run's one deadline.
     easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
     // libcurl's own words for a failed transfer, read when it ends.

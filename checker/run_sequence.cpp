@@ -1,6 +1,7 @@
 // The checker's run: command line, configuration, then the version check or the delete mode.
 #include "checker/run_sequence.hpp"
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "checker/command_line.hpp"
 #include "checker/http_transfer.hpp"
 #include "checker/run_deadline.hpp"
+#include "checker/url_text.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/file_system.hpp"
 #include "support/json_helpers.hpp"
@@ -38,6 +40,19 @@ std::string version_file_path(const CheckerConfig& config) {
     create_directory(folders.application);
     create_directory(folders.update);
     return folders.update + "/version.json";
+}
+
+// The secrets known once the configuration is: its passwords and the user info of every address
+// that may be used, from the configuration or the environment.
+void learn_secrets(const CheckerConfig& config, SecretCleaner& cleaner) {
+    cleaner.hide(config.curl_proxy_password);
+    cleaner.hide(config.curl_ssl_keypasswd);
+    hide_user_info(cleaner, config.remote_version_url);
+    hide_user_info(cleaner, config.curl_proxy);
+    for (const char* name : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "http_proxy", "HTTP_PROXY"}) {
+        const char* value = std::getenv(name);
+        hide_user_info(cleaner, value != nullptr ? value : "");
+    }
 }
 
 // Writes trace.json when tracing is on and announces it; never throws.
@@ -90,9 +105,11 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
             dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
             tracer.add("remote version written, path: [" + version_path + "]");
             tracer.add("EVENT_WRITTEN " + version_path);
-            std::cout << current_timestamp() << " INFO: new version descriptor obtained: [" << version_path << "]"
-                      << " old version_number: [" << to_string(local_number) << "],"
-                      << " new version number: [" << to_string(remote_number) << "]" << std::endl;
+            std::cout << current_timestamp()
+                      << tracer.cleaner().clean(" INFO: new version descriptor obtained: [" + version_path + "]" +
+                                                " old version_number: [" + to_string(local_number) + "]," +
+                                                " new version number: [" + to_string(remote_number) + "]")
+                      << std::endl;
         }
         write_trace(config, tracer);
         return 0;
@@ -103,8 +120,10 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         } catch (const std::exception&) {
             // The failure line below still reports the run.
         }
-        std::cerr << current_timestamp() << " ERROR: " << text << "; local version, path: [" << version_path << "],"
-                  << " version_number: [" << to_string(local_number) << "]" << std::endl;
+        std::cerr << current_timestamp()
+                  << tracer.cleaner().clean(" ERROR: " + text + "; local version, path: [" + version_path + "]," +
+                                            " version_number: [" + to_string(local_number) + "]")
+                  << std::endl;
         write_trace(config, tracer);
         return 1;
     }
@@ -115,6 +134,7 @@ int run_configured(const CheckerOptions& options) {
     const std::string config_path = config_file_path(options.config_path(), executable_directory);
     const CheckerConfig config = load_config(load_json_from_file(config_path, config_read_limit), executable_directory);
     Tracer tracer(config.system_trace_enable);
+    learn_secrets(config, tracer.cleaner());
     tracer.add("EVENT_PID " + to_string(current_process_id()));
     tracer.add("config loaded from path: [" + config_path + "]");
     if (options.delete_requested()) {
