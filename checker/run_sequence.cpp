@@ -7,11 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "checker/artifact_version.hpp"
 #include "checker/command_line.hpp"
 #include "checker/http_transfer.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/url_text.hpp"
+#include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
+#include "support/file_access.hpp"
 #include "support/file_system.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
@@ -55,6 +58,21 @@ void learn_secrets(const CheckerConfig& config, SecretCleaner& cleaner) {
     }
 }
 
+// The stored number. A stored file that cannot be read (corrupt, over the read limit, a number no
+// artifact name gives) counts as none, so that this run replaces it instead of every run failing
+// on it; a file that cannot even be opened still fails the run.
+uint64_t stored_version_number(const CheckerConfig& config, const std::string& version_path, Tracer& tracer) {
+    try {
+        const uint64_t number = load_local_version(config.max_json_size_bytes, version_path).version_number;
+        require_artifact_version_number(number);
+        return number;
+    } catch (const CheckerException& failure) {
+        open_file(version_path, "r", 0);
+        tracer.add("local version unreadable, taken as 0, error: [" + std::string(failure.what()) + "]");
+        return 0;
+    }
+}
+
 // Writes trace.json when tracing is on and announces it; never throws.
 void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
     if (!tracer.is_enabled()) {
@@ -89,8 +107,7 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
     try {
         version_path = version_file_path(config);
         tracer.add("local version path resolved, path: [" + version_path + "]");
-        const VersionDescriptor stored = load_local_version(config.max_json_size_bytes, version_path);
-        local_number = stored.version_number;
+        local_number = stored_version_number(config, version_path, tracer);
         tracer.add("local version loaded, version number: [" + to_string(local_number) + "]");
         tracer.add("EVENT_LOCALVERSION " + to_string(local_number));
 
@@ -98,6 +115,7 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         const RunDeadline deadline(config.curl_timeout_millis);
         const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer, deadline));
         const uint64_t remote_number = remote.version_number;
+        require_artifact_version_number(remote_number);
         tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
         tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));
 
