@@ -69,7 +69,29 @@ std::string format_version_string(const ArtifactVersion& version) {
            to_string(version.release) + ".b" + pad_left(to_string(version.build), 2, '0');
 }
 
+namespace {
+
+void require_width(const char* field, uint32_t value, uint32_t limit) {
+    if (value > limit) {
+        throw CheckerException("'" + std::string(field) + "' too wide for the version number: [" + to_string(value) +
+                               "], limit: [" + to_string(limit) + "]");
+    }
+}
+
+}  // namespace
+
+void require_artifact_version_number(uint64_t version_number) {
+    if (version_number > largest_version_number) {
+        throw CheckerException("'version_number' larger than any artifact name gives: [" + to_string(version_number) +
+                               "], limit: [" + to_string(largest_version_number) + "]");
+    }
+}
+
 uint64_t compute_version_number(const ArtifactVersion& version) {
+    require_width("major", version.major, 99);
+    require_width("update", version.update, 999);
+    require_width("release", version.release, 99);
+    require_width("build", version.build, 999);
     return parse_uint64("1" + pad_left(to_string(version.major), 2, '0') +
                         pad_left(to_string(version.update), 3, '0') +
                         pad_left(to_string(version.release), 2, '0') +

@@ -27,7 +27,14 @@ uint32_t build_number(const std::vector<std::string>& release_tokens);
 
 // "1.8.0.212-1.b04"
 std::string format_version_string(const ArtifactVersion& version);
-// 1 MM UUU RR BBB as a number, e.g. 10821201004; wider fields are written whole.
+// 1 MM UUU RR BBB as a number, e.g. 10821201004. A field wider than its place would break the
+// order of the numbers: it is refused, naming the field.
 uint64_t compute_version_number(const ArtifactVersion& version);
+
+// The largest number of that layout, 1 99 999 99 999.
+constexpr uint64_t largest_version_number = 19999999999ULL;
+// Throws, naming the number, for a version_number that no artifact name gives (a document that
+// is already a descriptor may carry any number).
+void require_artifact_version_number(uint64_t version_number);
 
 }  // namespace checker

@@ -129,6 +129,11 @@ void CurlTransfer::apply_options() {
     easy_.set_option_long(CURLOPT_BUFFERSIZE, config_.curl_buffersize_bytes);
     easy_.set_option_string(CURLOPT_ACCEPT_ENCODING, config_.curl_accept_encoding);
     easy_.set_option_bool(CURLOPT_FOLLOWLOCATION, config_.curl_followlocation);
+    // Only the configured address's scheme, also for redirects: an https address never ends in
+    // a fetch in clear, where anyone on the path could hand over a document.
+    const std::string scheme = url_scheme(config_.remote_version_url);
+    easy_.set_option_string(CURLOPT_PROTOCOLS_STR, scheme);
+    easy_.set_option_string(CURLOPT_REDIR_PROTOCOLS_STR, scheme);
     easy_.set_option_long(CURLOPT_MAXREDIRS, config_.curl_maxredirs);
     easy_.set_option_string(CURLOPT_USERAGENT, config_.curl_useragent);
     easy_.set_option_offset(CURLOPT_MAX_SEND_SPEED_LARGE, config_.curl_max_sent_speed_large_bytes_per_second);
@@ -150,7 +155,10 @@ void CurlTransfer::apply_options() {
     apply_trust();
     easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
     easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
-    apply_proxy(choose_proxy(config_, system_proxy_sources(), deadline_));
+    const ProxyChoice proxy = choose_proxy(config_, system_proxy_sources(), deadline_);
+    // The chosen address may come from the system's settings or a script, with a password.
+    hide_user_info(tracer_.cleaner(), proxy.proxy);
+    apply_proxy(proxy);
     // Set last: libcurl gets what the proxy lookup left of the run's one deadline.
     easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
     // libcurl's own words for a failed transfer, read when it ends.

@@ -1,15 +1,20 @@
 // The checker's run: command line, configuration, then the version check or the delete mode.
 #include "checker/run_sequence.hpp"
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <optional>
 #include <string>
 
+#include "checker/artifact_version.hpp"
 #include "checker/command_line.hpp"
 #include "checker/http_transfer.hpp"
 #include "checker/run_deadline.hpp"
+#include "checker/url_text.hpp"
+#include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
+#include "support/file_access.hpp"
 #include "support/file_system.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
@@ -38,6 +43,34 @@ std::string version_file_path(const CheckerConfig& config) {
     create_directory(folders.application);
     create_directory(folders.update);
     return folders.update + "/version.json";
+}
+
+// The secrets known once the configuration is: its passwords and the user info of every address
+// that may be used, from the configuration or the environment.
+void learn_secrets(const CheckerConfig& config, SecretCleaner& cleaner) {
+    cleaner.hide(config.curl_proxy_password);
+    cleaner.hide(config.curl_ssl_keypasswd);
+    hide_user_info(cleaner, config.remote_version_url);
+    hide_user_info(cleaner, config.curl_proxy);
+    for (const char* name : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "http_proxy", "HTTP_PROXY"}) {
+        const char* value = std::getenv(name);
+        hide_user_info(cleaner, value != nullptr ? value : "");
+    }
+}
+
+// The stored number. A stored file that cannot be read (corrupt, over the read limit, a number no
+// artifact name gives) counts as none, so that this run replaces it instead of every run failing
+// on it; a file that cannot even be opened still fails the run.
+uint64_t stored_version_number(const CheckerConfig& config, const std::string& version_path, Tracer& tracer) {
+    try {
+        const uint64_t number = load_local_version(config.max_json_size_bytes, version_path).version_number;
+        require_artifact_version_number(number);
+        return number;
+    } catch (const CheckerException& failure) {
+        open_file(version_path, "r", 0);
+        tracer.add("local version unreadable, taken as 0, error: [" + std::string(failure.what()) + "]");
+        return 0;
+    }
 }
 
 // Writes trace.json when tracing is on and announces it; never throws.
@@ -74,8 +107,7 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
     try {
         version_path = version_file_path(config);
         tracer.add("local version path resolved, path: [" + version_path + "]");
-        const VersionDescriptor stored = load_local_version(config.max_json_size_bytes, version_path);
-        local_number = stored.version_number;
+        local_number = stored_version_number(config, version_path, tracer);
         tracer.add("local version loaded, version number: [" + to_string(local_number) + "]");
         tracer.add("EVENT_LOCALVERSION " + to_string(local_number));
 
@@ -83,6 +115,7 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         const RunDeadline deadline(config.curl_timeout_millis);
         const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer, deadline));
         const uint64_t remote_number = remote.version_number;
+        require_artifact_version_number(remote_number);
         tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
         tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));
 
@@ -90,9 +123,11 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
             dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
             tracer.add("remote version written, path: [" + version_path + "]");
             tracer.add("EVENT_WRITTEN " + version_path);
-            std::cout << current_timestamp() << " INFO: new version descriptor obtained: [" << version_path << "]"
-                      << " old version_number: [" << to_string(local_number) << "],"
-                      << " new version number: [" << to_string(remote_number) << "]" << std::endl;
+            std::cout << current_timestamp()
+                      << tracer.cleaner().clean(" INFO: new version descriptor obtained: [" + version_path + "]" +
+                                                " old version_number: [" + to_string(local_number) + "]," +
+                                                " new version number: [" + to_string(remote_number) + "]")
+                      << std::endl;
         }
         write_trace(config, tracer);
         return 0;
@@ -103,8 +138,10 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         } catch (const std::exception&) {
             // The failure line below still reports the run.
         }
-        std::cerr << current_timestamp() << " ERROR: " << text << "; local version, path: [" << version_path << "],"
-                  << " version_number: [" << to_string(local_number) << "]" << std::endl;
+        std::cerr << current_timestamp()
+                  << tracer.cleaner().clean(" ERROR: " + text + "; local version, path: [" + version_path + "]," +
+                                            " version_number: [" + to_string(local_number) + "]")
+                  << std::endl;
         write_trace(config, tracer);
         return 1;
     }
@@ -115,6 +152,7 @@ int run_configured(const CheckerOptions& options) {
     const std::string config_path = config_file_path(options.config_path(), executable_directory);
     const CheckerConfig config = load_config(load_json_from_file(config_path, config_read_limit), executable_directory);
     Tracer tracer(config.system_trace_enable);
+    learn_secrets(config, tracer.cleaner());
     tracer.add("EVENT_PID " + to_string(current_process_id()));
     tracer.add("config loaded from path: [" + config_path + "]");
     if (options.delete_requested()) {

@@ -1,14 +1,24 @@
-// The parts of a URL that the checker looks at: its host, and the URL without a password.
+// The parts of a URL that the checker looks at: its scheme and host, and its user info, never shown.
 #pragma once
 
 #include <string>
+
+#include "support/secret_cleaner.hpp"
 
 namespace checker {
 
 // The host of a URL, lower case, without user info, port or IPv6 brackets.
 std::string url_host(const std::string& url);
 
-// The URL (or "host:port") without any "user:password@" part, fit to be shown or traced.
+// The scheme of a URL, lower case; "http" when it names none, as libcurl guesses for such names.
+std::string url_scheme(const std::string& url);
+
+// The URL (or "host:port") without any "user:password@" part, fit to be shown or traced. The
+// user info ends at the last '@' of the address, wherever it lies.
 std::string without_user_info(const std::string& url);
+
+// Teaches the cleaner the address's user info: "user:password@" is removed from every text, the
+// password alone is hidden.
+void hide_user_info(SecretCleaner& cleaner, const std::string& address);
 
 }  // namespace checker

@@ -42,6 +42,10 @@ bool is_expected_failure(const std::string& message) {
         "Cannot parse uint32_t from string: [",
         "Value overflow for uint32_t from string: [",
         "Cannot parse uint64_t from string: [",
+        "'major' too wide for the version number: [",
+        "'update' too wide for the version number: [",
+        "'release' too wide for the version number: [",
+        "'build' too wide for the version number: [",
         "Invalid 'null' JSON specified",
         "Invalid 'non-object' JSON specified",
     };
@@ -56,9 +60,9 @@ void check_converted(const checker::VersionDescriptor& descriptor) {
                 "OpenJDK version " + descriptor.version_string + " is available for download",
             "the balloon text carries the version string", descriptor.ui_balloon_text);
     require(descriptor.ui_update_header == descriptor.ui_balloon_text, "header and balloon text agree");
-    // "1" and at least ten digits of major, update, release and build.
-    require(descriptor.version_number >= 10000000000ULL, "a converted version number has eleven digits",
-            std::to_string(descriptor.version_number));
+    // "1" and exactly ten digits of major, update, release and build.
+    require(descriptor.version_number >= 10000000000ULL && descriptor.version_number <= 19999999999ULL,
+            "a converted version number has eleven digits", std::to_string(descriptor.version_number));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Signs checker.exe and notifier.exe (Authenticode, osslsigncode), or gives an independent rebuild a signed release's signatures.
 #
-# Usage: scripts/sign-windows.sh sign UNSIGNED_DIR SIGNED_DIR
+# Usage: scripts/sign-windows.sh sign [-ts URL] UNSIGNED_DIR SIGNED_DIR
 #        scripts/sign-windows.sh attach UNSIGNED_DIR RELEASE_DIR SIGNED_DIR
 #
 # UNSIGNED_DIR is the out/ folder of scripts/build-windows.sh. Both commands write the signed
@@ -16,10 +16,14 @@
 #   and SIGN_PASS_FILE, when set, holds the key's pass phrase or the token's PIN.
 #   The signing time is SOURCE_DATE_EPOCH (the caller's, else the one in UNSIGNED_DIR/BUILDINFO),
 #   so signing the same build again gives the same bytes (RSA signatures have no random part).
+#   -ts URL adds an RFC 3161 time stamp from that time-stamping server as a countersignature, so
+#   that the signature still verifies after the certificate has expired. The time stamp is new
+#   at every signing (its time and serial number), so signing again then gives other bytes.
 #
 # attach: RELEASE_DIR holds the signed programs of a release. Each one's signature is detached
 #   (SIGNED_DIR/<program>.exe.sig) and attached to the rebuilt program; the command fails unless
-#   the result is byte for byte the signed program of the release.
+#   the result is byte for byte the signed program of the release. A time stamp is part of the
+#   detached signature and comes along.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 programs=(checker notifier)
@@ -44,8 +48,15 @@ finish_folder() {
 }
 
 sign() {
-  local unsigned=$1 signed=$2 epoch program
+  local timestamp_url="" unsigned signed epoch program
   local key_args=()
+  if [ "${1:-}" = -ts ]; then
+    [ -n "${2:-}" ] || die "-ts needs the address of a time-stamping server"
+    timestamp_url=$2
+    shift 2
+  fi
+  [ $# -eq 2 ] || die "usage: sign [-ts URL] UNSIGNED_DIR SIGNED_DIR"
+  unsigned=$1 signed=$2
   epoch=${SOURCE_DATE_EPOCH:-$(sed -n 's/^SOURCE_DATE_EPOCH: \([0-9]*\).*/\1/p' "$unsigned/BUILDINFO")}
   [[ $epoch =~ ^[0-9]+$ ]] || die "no SOURCE_DATE_EPOCH: not set, and none in $unsigned/BUILDINFO"
   if [ -z "${SIGN_CERT:-}" ] || [ -z "${SIGN_KEY:-}" ]; then
@@ -64,16 +75,19 @@ sign() {
     require_outside_tree SIGN_PASS_FILE
     key_args+=(-readpass "$SIGN_PASS_FILE")
   fi
+  if [ -n "$timestamp_url" ]; then
+    key_args+=(-ts "$timestamp_url")
+  fi
   mkdir -p "$signed"
   for program in "${programs[@]}"; do
     rm -f "$signed/$program.exe"  # osslsigncode does not overwrite
     osslsigncode sign "${key_args[@]}" -h sha256 -time "$epoch" \
       -in "$unsigned/$program.exe" -out "$signed/$program.exe" >/dev/null ||
-      die "signing $program.exe failed"
+      die "signing $program.exe failed${timestamp_url:+ (time stamp from $timestamp_url)}"
   done
   finish_folder "$unsigned" "$signed"
   # Another osslsigncode may lay out the same signature differently.
-  echo "signed with: osslsigncode $(dpkg-query -W -f='${Version}' osslsigncode), signing time $epoch" >>"$signed/BUILDINFO"
+  echo "signed with: osslsigncode $(dpkg-query -W -f='${Version}' osslsigncode), signing time $epoch${timestamp_url:+, time stamp from $timestamp_url}" >>"$signed/BUILDINFO"
 }
 
 attach() {
@@ -103,7 +117,7 @@ attach() {
 
 bash "$root/scripts/apt-install.sh" osslsigncode
 case ${1:-} in
-  sign) [ $# -eq 3 ] || die "usage: sign UNSIGNED_DIR SIGNED_DIR"; sign "$2" "$3" ;;
+  sign) shift; sign "$@" ;;
   attach) [ $# -eq 4 ] || die "usage: attach UNSIGNED_DIR RELEASE_DIR SIGNED_DIR"; attach "$2" "$3" "$4" ;;
-  *) die "usage: sign UNSIGNED_DIR SIGNED_DIR | attach UNSIGNED_DIR RELEASE_DIR SIGNED_DIR" ;;
+  *) die "usage: sign [-ts URL] UNSIGNED_DIR SIGNED_DIR | attach UNSIGNED_DIR RELEASE_DIR SIGNED_DIR" ;;
 esac

@@ -25,7 +25,7 @@ void Tracer::add(const std::string& event_text) {
     }
     // The counter in the key keeps keys unique within one second and gives the order.
     ++counter_;
-    set_string_field(events_, current_timestamp() + "_" + to_string(counter_), event_text);
+    set_string_field(events_, current_timestamp() + "_" + to_string(counter_), cleaner_.clean(event_text));
 }
 
 }  // namespace checker

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "json_helpers.hpp"
+#include "secret_cleaner.hpp"
 
 namespace checker {
 
@@ -22,6 +23,8 @@ public:
     bool is_enabled() const { return enabled_; }
     const JsonHandle& events() const { return events_; }
     uint32_t counter() const { return counter_; }
+    // The run's secrets: no event carries one, and the run cleans its console lines with it.
+    SecretCleaner& cleaner() { return cleaner_; }
 
     void add(const std::string& event_text);
 
@@ -29,6 +32,7 @@ private:
     bool enabled_;
     JsonHandle events_;
     uint32_t counter_ = 0;
+    SecretCleaner cleaner_;
 };
 
 }  // namespace checker

@@ -46,8 +46,8 @@ TEST(DmResponse, WorkedExamplesGiveVersionStringAndNumber) {
         {"java-1.8.0-openjdk-1.8.0.212-1.b04.quorvane.windows.x86_64.zip", 8, 212, 1, 4, "1.8.0.212-1.b04", 10821201004},
         {"java-1.8.0-openjdk-1.8.0.191-1.b12.quorvane.windows.x86_64.zip", 8, 191, 1, 12, "1.8.0.191-1.b12", 10819101012},
         {"java-1.8.0-openjdk-1.8.0.65-3.b17.quorvane.windows.x86_64.zip", 8, 65, 3, 17, "1.8.0.65-3.b17", 10806503017},
-        {"java-1.8.0-openjdk-1.8.0.1234-1.b4.quorvane.windows.x86_64.zip", 8, 1234, 1, 4, "1.8.0.1234-1.b04",
-         108123401004},
+        {"java-99-openjdk-99.0.999-99.b999.windows.x86_64.zip", 99, 999, 99, 999, "1.99.0.999-99.b999",
+         largest_version_number},
         // Five release tokens are enough; a major version other than 1 is taken as it is.
         {"java-9-openjdk-9.0.4-1.b11.windows.x86_64.zip", 9, 4, 1, 11, "1.9.0.4-1.b11", 10900401011},
     };
@@ -118,6 +118,30 @@ TEST(DmResponse, RejectedShapesNameTheirFault) {
     };
     for (const auto& [text, message] : cases) {
         EXPECT_EQ(conversion_failure(text), message) << text;
+    }
+}
+
+TEST(DmResponse, FieldsWiderThanTheirPlaceAreRefusedByName) {
+    // Written whole, 1.8.0.1234-1.b04 would rank above 1.9.0.4-1.b11.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"java-100-openjdk-100.0.4-1.b11.windows.x86_64.zip", "'major' too wide for the version number: [100], limit: [99]"},
+        {"java-1.8.0-openjdk-1.8.0.1234-1.b04.windows.x86_64.zip",
+         "'update' too wide for the version number: [1234], limit: [999]"},
+        {"java-1.8.0-openjdk-1.8.0.212-100.b04.windows.x86_64.zip",
+         "'release' too wide for the version number: [100], limit: [99]"},
+        {"java-1.8.0-openjdk-1.8.0.212-1.b1000.windows.x86_64.zip",
+         "'build' too wide for the version number: [1000], limit: [999]"},
+    };
+    for (const auto& [file_name, message] : cases) {
+        EXPECT_EQ(conversion_failure(dm_with_file(file_name)), message) << file_name;
+    }
+    for (const uint64_t number : {uint64_t{0}, largest_version_number}) {
+        EXPECT_EQ(support_test::failure_of([&] { require_artifact_version_number(number); }), "") << number;
+    }
+    for (const uint64_t number : {largest_version_number + 1, uint64_t{9223372036854775807ULL}}) {
+        EXPECT_EQ(support_test::failure_of([&] { require_artifact_version_number(number); }),
+                  "'version_number' larger than any artifact name gives: [" + std::to_string(number) +
+                      "], limit: [19999999999]");
     }
 }
 

@@ -16,7 +16,8 @@ host=x86_64-w64-mingw32
 source "$here/results.sh"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+tsa_pid=""
+trap '[ -z "$tsa_pid" ] || kill "$tsa_pid" 2>/dev/null; rm -rf "$work"' EXIT
 copy=$work/copy-of-the-tree
 [ ${#copy} -ne ${#repo} ] || copy=${copy}-b
 build_b=$copy/build-win
@@ -112,6 +113,36 @@ for program in checker notifier; do
     "$build_a/signed/$program.exe" "$work/token-signed/$program.exe"
 done
 
+echo "== signing build A with an RFC 3161 time stamp from a time-stamping authority on loopback"
+# A throw-away TSA: its own certificate (time stamping only) and openssl ts -reply behind HTTP.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Quorvane test time stamps" \
+  -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=critical,timeStamping \
+  -keyout "$keys/tsa.key" -out "$keys/tsa.pem" 2>/dev/null
+echo 01 >"$keys/tsa.serial"
+printf '%s\n' "[ tsa ]" "default_tsa = test_tsa" "[ test_tsa ]" "serial = $keys/tsa.serial" \
+  "signer_cert = $keys/tsa.pem" "signer_key = $keys/tsa.key" "signer_digest = sha256" \
+  "default_policy = 1.3.6.1.4.1.99999.1" "digests = sha256, sha384, sha512" "accuracy = secs:1" \
+  "ess_cert_id_alg = sha256" >"$keys/tsa.cnf"
+python3 "$here/timestamp_authority.py" "$keys/tsa.cnf" "$keys/tsa.port" 2>"$work/tsa.log" &
+tsa_pid=$!
+for _ in $(seq 50); do [ -s "$keys/tsa.port" ] && break; sleep 0.1; done
+tsa_url=http://127.0.0.1:$(cat "$keys/tsa.port" 2>/dev/null)
+expect "build A is signed with a time stamp" \
+  bash "$repo/scripts/sign-windows.sh" sign -ts "$tsa_url" "$build_a/out" "$work/ts-signed"
+for program in checker notifier; do
+  if osslsigncode verify -CAfile "$SIGN_CERT" -TSA-CAfile "$keys/tsa.pem" -in "$work/ts-signed/$program.exe" \
+    >"$work/verify.log" 2>&1 && grep -q "^Countersignatures:" "$work/verify.log" &&
+    grep -q "Timestamp time: " "$work/verify.log" &&
+    grep -q "Timestamp Server Signature verification: ok" "$work/verify.log"; then
+    pass "osslsigncode verify shows the authority's time stamp as a countersignature of $program.exe"
+  else
+    fail "osslsigncode verify shows the authority's time stamp as a countersignature of $program.exe"
+    cat "$work/verify.log" "$work/tsa.log"
+  fi
+done
+kill "$tsa_pid" 2>/dev/null || true
+tsa_pid=""
+
 wait_left=$((started_a + 60 - SECONDS))
 if [ "$wait_left" -gt 0 ]; then
   echo "== waiting $wait_left s, so that build B starts a minute after build A"
@@ -129,6 +160,11 @@ if bash "$repo/scripts/sign-windows.sh" attach "$build_b/out" "$build_a/signed" 
   pass "build B with build A's detached signatures is byte for byte the signed build A"
 else
   fail "build B with build A's detached signatures is byte for byte the signed build A"
+fi
+if bash "$repo/scripts/sign-windows.sh" attach "$build_b/out" "$work/ts-signed" "$work/b-ts-attached"; then
+  pass "build B with build A's time-stamped detached signatures is byte for byte the time-stamped build A"
+else
+  fail "build B with build A's time-stamped detached signatures is byte for byte the time-stamped build A"
 fi
 expect "build B is signed" bash "$repo/scripts/sign-windows.sh" sign "$build_b/out" "$work/b-signed"
 for program in checker notifier; do

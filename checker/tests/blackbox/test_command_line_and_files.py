@@ -89,18 +89,6 @@ class ConfigurationAndDeleteTest(CheckerTestCase):
         self.assertFalse(self.workspace.update_folder().exists())
         self.assertTrue(other.exists())
 
-    def test_unreadable_version_file_is_reported_and_kept(self):
-        cases = [({}, "{broken", r"Error parsing JSON:.*"),
-                 ({"max_json_size_bytes": 100}, json.dumps({"version_number": 4, "pad": "x" * 200}),
-                  r"Error parsing JSON:.*Read limit exceeded: \[100\].*")]
-        for settings, content, pattern in cases:
-            with self.subTest(content[:20]):
-                self.workspace.update_folder().mkdir(parents=True, exist_ok=True)
-                self.workspace.version_file.write_text(content)
-                result = self.workspace.run(config=self.workspace.write_config({**OVERFLOW_SETTINGS, **settings}))
-                self.assert_failure_line(result, pattern, 0)
-                self.assertEqual(self.workspace.version_file.read_text(), content)
-
     def test_setter_failure_is_reported_with_the_stored_number_and_traced(self):
         self.workspace.store_version(9)
         config = self.workspace.write_config({**OVERFLOW_SETTINGS, "system_trace_enable": True})

@@ -2,16 +2,19 @@
 status 1 and its message, and leaves the stored version.json as it was."""
 
 import gzip
+import http.server
 import json
 import os
 import re
+import threading
 import time
 import unittest
 
 from checker_runner import (DEMO_VERSION_NUMBER, WINDOWS_PATHS, CheckerTestCase, checker_config, shared_test_pki,
                             to_checker_path)
 from fixtures.misbehaving_server import (MisbehavingServer, close_before_headers, endless_body,
-                                         hang_after_headers, redirect_loop, reset_mid_body, send_document)
+                                         hang_after_headers, redirect_loop, redirect_to, reset_mid_body,
+                                         send_document)
 from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
 
@@ -89,6 +92,31 @@ class MisbehavingServerTest(CheckerTestCase):
                 self.assert_failure_line(result, pattern, 5)
                 self.assertLess(seconds, TIME_LIMIT_MILLIS / 1000 + LATE_END_SECONDS)
                 self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    def test_an_https_address_never_ends_in_plain_http(self):
+        served = []
+
+        class ClearText(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                served.append(self.path)
+                self.send_response(200)
+                self.send_header("Content-Length", str(len(DM)))
+                self.end_headers()
+                self.wfile.write(DM)
+
+            def log_message(self, *arguments):
+                pass
+
+        clear = http.server.ThreadingHTTPServer(("127.0.0.1", 0), ClearText)
+        threading.Thread(target=clear.serve_forever, daemon=True).start()
+        self.addCleanup(clear.server_close)
+        self.addCleanup(clear.shutdown)
+        stored = self.workspace.store_version(5)
+        result, _ = self.run_against(redirect_to(f"http://127.0.0.1:{clear.server_address[1]}/dm.json"))
+        self.assert_failure_line(result, re.escape(
+            'HTTP connection error: [Unsupported protocol: Protocol "http" not supported or disabled in libcurl]'), 5)
+        self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+        self.assertEqual(served, [])
 
     def test_time_limit_shows_when_no_byte_arrived(self):
         silent = lambda connection, path, stopping: stopping.wait()  # noqa: E731

@@ -19,8 +19,11 @@ DOCUMENTS = {
     "duplicate.json": b'[{"featuredArtifact": {"url": "a", "url": "b"}}]',
     "not-dm.json": b"[1, 2, 3]",
     # Objects pass through as descriptors: ones that no program could read back or show.
-    "too-large.json": json.dumps({"version_number": 99_999_999_999, "package_description": "x" * 40_000}).encode(),
-    "long-balloon.json": json.dumps({"version_number": 99_999_999_999, "ui_balloon_text": "\u00e4" * 256}).encode(),
+    "too-large.json": json.dumps({"version_number": 19_999_999_999, "package_description": "x" * 40_000}).encode(),
+    "long-balloon.json": json.dumps({"version_number": 19_999_999_999, "ui_balloon_text": "\u00e4" * 256}).encode(),
+    # A number that no artifact name gives would silence every later notice.
+    "beyond-names.json": json.dumps({"version_number": 20_000_000_000}).encode(),
+    "wide-update.json": dm_response("java-1.8.0-openjdk-1.8.0.1234-1.b04.quorvane.windows.x86_64.zip"),
 }
 
 
@@ -110,10 +113,38 @@ class VersionCheckTest(CheckerTestCase):
 
     def test_rejected_documents(self):
         cases = {"duplicate.json": r"Error parsing JSON, text: \[duplicate object key.*",
-                 "not-dm.json": re.escape("Cannot extract 'featuredArtifact' from DM response")}
+                 "not-dm.json": re.escape("Cannot extract 'featuredArtifact' from DM response"),
+                 "beyond-names.json": re.escape("'version_number' larger than any artifact name gives: [20000000000],"
+                                                " limit: [19999999999]"),
+                 "wide-update.json": re.escape("'update' too wide for the version number: [1234], limit: [999]")}
         for path, pattern in cases.items():
             with self.subTest(path):
-                self.assert_failure_line(self.workspace.run(config=self.config_for(path)), pattern, 0)
+                stored = self.workspace.store_version(5)
+                self.assert_failure_line(self.workspace.run(config=self.config_for(path)), pattern, 5)
+                self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    def test_a_stored_file_that_cannot_be_read_is_replaced(self):
+        # (name, content of version.json, settings, the cause traced)
+        cases = [
+            ("corrupt", "{broken", {}, r"Error parsing JSON: .*"),
+            ("over the read limit", json.dumps({"version_number": 4, "pad": "x" * 3000}),
+             {"max_json_size_bytes": 2000}, r"Error parsing JSON: .*Read limit exceeded: \[2000\].*"),
+            ("number no artifact name gives", json.dumps({"version_number": 9_223_372_036_854_775_807}), {},
+             re.escape("'version_number' larger than any artifact name gives: [9223372036854775807]") + ".*"),
+            ("number beyond 64 bits", '{"version_number": 18446744073709551616}', {}, r"Error parsing JSON: .*"),
+            ("an array", "[]", {}, re.escape("Cannot extract 'featuredArtifact' from DM response")),
+        ]
+        for name, content, settings, cause in cases:
+            with self.subTest(name):
+                self.workspace.update_folder().mkdir(parents=True, exist_ok=True)
+                self.workspace.version_file.write_text(content)
+                result = self.workspace.run(config=self.config_for("dm.json", system_trace_enable=True, **settings))
+                self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+                events = list(json.loads(self.workspace.trace_file.read_text()).values())
+                unreadable = [event for event in events if event.startswith("local version unreadable")]
+                self.assertEqual(len(unreadable), 1, events)
+                self.assertRegex(unreadable[0], r"^local version unreadable, taken as 0, error: \[" + cause + r"\]$")
+                self.assertIn("EVENT_LOCALVERSION 0", events)
 
     def test_descriptors_that_could_not_be_read_back_or_shown_are_not_stored(self):
         cases = {"too-large.json": r"Version descriptor too large to store, size: \[\d+\], limit: \[32768\]",
