@@ -106,7 +106,7 @@ void CurlTransfer::trace(const std::string& event_text) {
     tracer_.add(event_text);
 }
 
-void CurlTransfer::apply_options() {
+void CurlTransfer::apply_options(const ProxySources& proxy_sources) {
     const std::string shown_url = without_user_info(config_.remote_version_url);
     trace("EVENT_URL " + shown_url);
     easy_.set_option_secret(CURLOPT_URL, config_.remote_version_url, shown_url);
@@ -146,7 +146,7 @@ void CurlTransfer::apply_options() {
     apply_trust();
     easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
     easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
-    apply_proxy(choose_proxy(config_, system_proxy_sources(), deadline_));
+    apply_proxy(choose_proxy(config_, proxy_sources, deadline_));
     // Set last: libcurl gets what the proxy lookup left of the run's one deadline.
     easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
     // libcurl's own words for a failed transfer, read when it ends.
@@ -169,23 +169,46 @@ void CurlTransfer::apply_trust() {
 }
 
 void CurlTransfer::apply_proxy(const ProxyChoice& choice) {
-    trace(proxy_event(choice));
-    // Both are set even when empty, so that libcurl follows this choice and does not read the
-    // environment a second time.
-    easy_.set_option_text(CURLOPT_PROXY, choice.proxy, without_user_info(choice.proxy));
-    easy_.set_option_text(CURLOPT_NOPROXY, "");
-    if (choice.proxy.empty()) {
-        return;
+    for (const std::string& note : choice.notes) {
+        trace(note);
     }
-    if (!config_.curl_proxy_username.empty()) {
+    trace(proxy_event(choice));
+    proxy_choice_ = choice;
+    // Set even when empty, so that libcurl follows this choice and does not read the
+    // environment a second time.
+    easy_.set_option_text(CURLOPT_NOPROXY, "");
+    use_proxy(choice.proxy);
+}
+
+void CurlTransfer::use_proxy(const std::string& proxy) {
+    easy_.set_option_text(CURLOPT_PROXY, proxy, without_user_info(proxy));
+    const ProxyAuth auth = proxy_auth_for(proxy, proxy_choice_.source, config_, proxy_single_sign_on_available());
+    if (auth.credentials == ProxyAuth::Credentials::configured) {
         easy_.set_option_string(CURLOPT_PROXYUSERNAME, config_.curl_proxy_username);
         easy_.set_option_secret(CURLOPT_PROXYPASSWORD, config_.curl_proxy_password);
-        easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-    } else if (proxy_single_sign_on_available() && without_user_info(choice.proxy) == choice.proxy) {
+    } else if (auth.credentials == ProxyAuth::Credentials::logon) {
         // Empty user and password: the current user's logon answers the proxy.
         easy_.set_option_text(CURLOPT_PROXYUSERPWD, ":");
-        easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
     }
+    if (auth.methods != 0) {
+        easy_.set_option_flags(CURLOPT_PROXYAUTH, auth.methods);
+    }
+}
+
+bool CurlTransfer::try_next_proxy(CURLcode result) {
+    const bool unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY;
+    if (!unreachable || headers_received_ || next_proxy_ == proxy_choice_.next_proxies.size() || deadline_.expired()) {
+        return false;
+    }
+    const std::string& next = proxy_choice_.next_proxies[next_proxy_++];
+    trace("proxy not reachable: [" + std::string(curl_easy_strerror(result)) + "], next: [" +
+          (next.empty() ? "direct" : without_user_info(next)) + "]");
+    easy_.detach();
+    use_proxy(next);
+    easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
+    error_detail_.fill('\0');
+    easy_.attach();
+    return true;
 }
 
 void CurlTransfer::fill_buffer() {
@@ -231,13 +254,16 @@ void CurlTransfer::fill_buffer() {
         trace("perform complete, result: [" + to_string(static_cast<int32_t>(running_handles)) + "]");
         running_ = running_handles == 1;
         if (!running_) {
-            note_transfer_result();
+            if (note_transfer_result()) {
+                running_ = true;  // started again through the next entry of the proxy list
+                continue;
+            }
             check_connection_closed();
         }
     }
 }
 
-void CurlTransfer::note_transfer_result() {
+bool CurlTransfer::note_transfer_result() {
     int queued = 0;
     while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
         if (message->msg != CURLMSG_DONE) {
@@ -245,11 +271,15 @@ void CurlTransfer::note_transfer_result() {
         }
         const CURLcode result = message->data.result;
         trace("transfer done, result: [" + code_text(result) + "]");
+        if (try_next_proxy(result)) {
+            return true;
+        }
         // A write error after a callback failure is that failure, already recorded.
         if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && !callback_errors_.empty())) {
             record_callback_error(transfer_failure_text(result, error_detail_.data()));
         }
     }
+    return false;
 }
 
 void CurlTransfer::check_connection_closed() {
@@ -320,7 +350,8 @@ void CurlTransfer::record_callback_error(const std::string& text) {
     append_failure_line(callback_errors_, text);
 }
 
-JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline) {
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                              const ProxySources& proxy_sources) {
     // Declared in acquisition order, so they are released in reverse: transfer, easy handle
     // (removed from the multi handle, then cleaned up), multi handle, global state.
     const CurlGlobal global;
@@ -328,7 +359,7 @@ JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const
     multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
     CurlEasy easy(multi, curl_easy_init());
     CurlTransfer transfer(config, tracer, deadline, multi, easy);
-    transfer.apply_options();
+    transfer.apply_options(proxy_sources);
     tracer.add("curl init complete");
 
     json_error_t error{};
