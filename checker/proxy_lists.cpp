@@ -67,7 +67,6 @@ std::optional<Ipv6Address> ipv6_address(const std::string& text) {
             }
             groups.push_back(static_cast<uint16_t>(*ipv4 >> 16));
             groups.push_back(static_cast<uint16_t>(*ipv4 & 0xffff));
-            position = end;
             break;
         }
         if (group.empty() || group.size() > 4 ||
