@@ -2,7 +2,6 @@
 #include "checker/proxy_lists.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstdint>
 #include <optional>
@@ -12,8 +11,6 @@
 
 namespace checker {
 namespace {
-
-using Ipv6Address = std::array<uint8_t, 16>;
 
 bool all_digits(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
@@ -43,67 +40,8 @@ std::optional<uint32_t> ipv4_address(const std::string& text) {
     return address;
 }
 
-// An IPv6 address as inet_pton reads it: up to eight groups of one to four hex digits, one "::"
-// for a run of zero groups, a dotted IPv4 address as the last two groups; nullopt otherwise.
-std::optional<Ipv6Address> ipv6_address(const std::string& text) {
-    std::vector<uint16_t> head;
-    std::vector<uint16_t> tail;
-    bool compressed = false;
-    std::string::size_type position = 0;
-    if (starts_with(text, "::")) {
-        compressed = true;
-        position = 2;
-    } else if (starts_with(text, ":")) {
-        return std::nullopt;
-    }
-    while (position < text.size()) {
-        std::vector<uint16_t>& groups = compressed ? tail : head;
-        const std::string::size_type end = std::min(text.find(':', position), text.size());
-        const std::string group = text.substr(position, end - position);
-        if (end == text.size() && group.find('.') != std::string::npos) {
-            const std::optional<uint32_t> ipv4 = ipv4_address(group);
-            if (!ipv4) {
-                return std::nullopt;
-            }
-            groups.push_back(static_cast<uint16_t>(*ipv4 >> 16));
-            groups.push_back(static_cast<uint16_t>(*ipv4 & 0xffff));
-            break;
-        }
-        if (group.empty() || group.size() > 4 ||
-            !std::all_of(group.begin(), group.end(), [](unsigned char c) { return std::isxdigit(c); })) {
-            return std::nullopt;
-        }
-        groups.push_back(static_cast<uint16_t>(std::stoul(group, nullptr, 16)));
-        position = end;
-        if (position == text.size()) {
-            break;
-        }
-        if (text.compare(position, 2, "::") == 0) {
-            if (compressed) {
-                return std::nullopt;
-            }
-            compressed = true;
-            position += 2;
-        } else if (++position == text.size()) {
-            return std::nullopt;  // a single ':' at the end
-        }
-    }
-    const std::size_t count = head.size() + tail.size();
-    if (count > 8 || (compressed && count == 8) || (!compressed && count != 8)) {
-        return std::nullopt;
-    }
-    head.resize(8 - tail.size(), 0);
-    head.insert(head.end(), tail.begin(), tail.end());
-    Ipv6Address address{};
-    for (std::size_t group = 0; group < 8; ++group) {
-        address[2 * group] = static_cast<uint8_t>(head[group] >> 8);
-        address[2 * group + 1] = static_cast<uint8_t>(head[group] & 0xff);
-    }
-    return address;
-}
-
 // The prefix length after an address's '/', read as C's atoi reads it (leading digits, an
-// optional sign; nothing is 0). A value out of every address's range gives 129.
+// optional sign; nothing is 0). A value out of range gives 33.
 unsigned int prefix_bits(const std::string& text) {
     std::string::size_type position = 0;
     bool negative = false;
@@ -112,41 +50,25 @@ unsigned int prefix_bits(const std::string& text) {
     }
     unsigned int bits = 0;
     while (position < text.size() && std::isdigit(static_cast<unsigned char>(text[position])) != 0) {
-        bits = std::min(bits * 10 + static_cast<unsigned int>(text[position++] - '0'), 129U);
+        bits = std::min(bits * 10 + static_cast<unsigned int>(text[position++] - '0'), 33U);
     }
-    return negative && bits != 0 ? 129U : bits;
+    return negative && bits != 0 ? 33U : bits;
 }
 
-// An address or range entry of a no-proxy list against an address host; 0 bits is the address
-// alone, as libcurl takes it.
-bool address_range_matches(const std::string& entry, const std::string& host) {
+// An IPv4 address or range entry of a no-proxy list against an IPv4 host; 0 bits is the
+// address alone, as libcurl takes it.
+bool ipv4_range_matches(const std::string& entry, uint32_t address) {
     if (entry.size() >= 128) {
         return false;  // libcurl copies an entry into 128 bytes; a longer one cannot match
     }
     const std::string::size_type slash = entry.find('/');
-    const std::string network = entry.substr(0, slash);
-    unsigned int bits = slash == std::string::npos ? 0 : prefix_bits(entry.substr(slash + 1));
-    if (const std::optional<uint32_t> address = ipv4_address(host)) {
-        const std::optional<uint32_t> check = ipv4_address(network);
-        if (!check || bits > 32) {
-            return false;
-        }
-        const uint32_t mask = bits == 0 ? ~uint32_t{0} : ~uint32_t{0} << (32 - bits);
-        return (*address & mask) == (*check & mask);
-    }
-    const std::optional<Ipv6Address> address = ipv6_address(host);
-    const std::optional<Ipv6Address> check = ipv6_address(network);
-    if (!address || !check || bits > 128) {
+    const std::optional<uint32_t> network = ipv4_address(entry.substr(0, slash));
+    const unsigned int bits = slash == std::string::npos ? 0 : prefix_bits(entry.substr(slash + 1));
+    if (!network || bits > 32) {
         return false;
     }
-    bits = bits == 0 ? 128 : bits;
-    const std::size_t bytes = bits / 8;
-    const unsigned int rest = bits % 8;
-    if (!std::equal(address->begin(), address->begin() + static_cast<std::ptrdiff_t>(bytes), check->begin())) {
-        return false;
-    }
-    const unsigned int rest_mask = (0xffU << (8 - rest)) & 0xffU;
-    return rest == 0 || ((*address)[bytes] & rest_mask) == ((*check)[bytes] & rest_mask);
+    const uint32_t mask = bits == 0 ? ~uint32_t{0} : ~uint32_t{0} << (32 - bits);
+    return (address & mask) == (*network & mask);
 }
 
 // '*' matches any run of characters, including none.
@@ -239,16 +161,13 @@ bool no_proxy_list_matches(const std::string& list, const std::string& host) {
         return true;
     }
     std::string name = lower_case(host);
-    if (starts_with(name, "[") && ends_with(name, "]")) {
-        name = name.substr(1, name.size() - 2);
-    }
-    const bool address = ipv4_address(name) || name.find(':') != std::string::npos;
+    const std::optional<uint32_t> address = ipv4_address(name);
     if (!address && ends_with(name, ".")) {
         name.pop_back();
     }
     for (std::string entry : split_at_any(lower_case(list), ", \t")) {
         if (address) {
-            if (address_range_matches(entry, name)) {
+            if (ipv4_range_matches(entry, *address)) {
                 return true;
             }
             continue;

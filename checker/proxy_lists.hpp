@@ -8,11 +8,12 @@
 
 namespace checker {
 
-// libcurl's no-proxy rules (as its 7.88 matcher): "*" alone matches every host; otherwise entries
-// separated by commas or blanks. A host name matches an entry equal to it or a domain above it
-// ("example.com" and ".example.com" both match "a.example.com"), one trailing dot ignored on
-// either side. An IP address (host as in a URL, IPv6 with or without brackets) matches only
-// addresses and ranges ("10.0.0.0/8", "::1/64"); "/0" and no suffix mean the address alone.
+// libcurl's no-proxy rules, as its 7.88 decides them in a transfer: "*" alone matches every
+// host; otherwise entries separated by commas or blanks. A host name matches an entry equal to it
+// or a domain above it ("example.com" and ".example.com" both match "a.example.com"), one
+// trailing dot ignored on either side. An IPv4 host matches only addresses and ranges
+// ("10.0.0.0/8"; "/0" and no suffix mean the address alone); an IPv6 host (without brackets, as
+// a transfer hands it over) is compared as a name, so "::1" matches but no range does.
 bool no_proxy_list_matches(const std::string& list, const std::string& host);
 
 // Windows' bypass list for a URL: entries separated by ';', ',' or blanks, '*' matching any run of
