@@ -56,14 +56,25 @@ CurlEasy::CurlEasy(CurlMulti& multi, CURL* handle) : multi_(multi), handle_(hand
     if (!handle_.valid()) {
         throw CheckerException("Invalid 'null' CURL specified");
     }
-    const CURLMcode code = curl_multi_add_handle(multi_.get(), handle_.get());
-    if (code != CURLM_OK) {
-        throw CheckerException("cURL multi_add error: [" + to_string(static_cast<int32_t>(code)) + "]");
-    }
+    attach();
 }
 
 CurlEasy::~CurlEasy() {
     curl_multi_remove_handle(multi_.get(), handle_.get());
+}
+
+void CurlEasy::detach() {
+    const CURLMcode code = curl_multi_remove_handle(multi_.get(), handle_.get());
+    if (code != CURLM_OK) {
+        throw CheckerException("cURL multi_remove error: [" + to_string(static_cast<int32_t>(code)) + "]");
+    }
+}
+
+void CurlEasy::attach() {
+    const CURLMcode code = curl_multi_add_handle(multi_.get(), handle_.get());
+    if (code != CURLM_OK) {
+        throw CheckerException("cURL multi_add error: [" + to_string(static_cast<int32_t>(code)) + "]");
+    }
 }
 
 void CurlEasy::set_option_long(CURLoption option, uint32_t value) {

@@ -57,6 +57,11 @@ public:
 
     CURL* get() const { return handle_.get(); }
 
+    // Takes the handle out of the multi handle and puts it back, to run an ended transfer again
+    // with other options (the next proxy of a list).
+    void detach();
+    void attach();
+
     // 0 is not applied (libcurl keeps its default); above 2147483647 is rejected.
     void set_option_long(CURLoption option, uint32_t value);
     // The same for an option that takes a curl_off_t (the speed limits).

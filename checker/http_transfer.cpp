@@ -110,7 +110,7 @@ void CurlTransfer::trace(const std::string& event_text) {
     tracer_.add(event_text);
 }
 
-void CurlTransfer::apply_options() {
+void CurlTransfer::apply_options(const ProxyChoice& proxy) {
     const std::string shown_url = without_user_info(target_.url);
     trace(target_.url_event + (" " + shown_url));
     easy_.set_option_secret(CURLOPT_URL, target_.url, shown_url);
@@ -155,9 +155,6 @@ void CurlTransfer::apply_options() {
     apply_trust();
     easy_.set_option_string(CURLOPT_CRLFILE, config_.curl_crlfile_filename);
     easy_.set_option_string(CURLOPT_SSL_CIPHER_LIST, config_.curl_ssl_cipher_list);
-    const ProxyChoice proxy = choose_proxy(config_, system_proxy_sources(), deadline_);
-    // The chosen address may come from the system's settings or a script, with a password.
-    hide_user_info(tracer_.cleaner(), proxy.proxy);
     apply_proxy(proxy);
     // Set last: libcurl gets what the proxy lookup left of the run's one deadline.
     easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
@@ -181,23 +178,46 @@ void CurlTransfer::apply_trust() {
 }
 
 void CurlTransfer::apply_proxy(const ProxyChoice& choice) {
-    trace(proxy_event(choice));
-    // Both are set even when empty, so that libcurl follows this choice and does not read the
-    // environment a second time.
-    easy_.set_option_text(CURLOPT_PROXY, choice.proxy, without_user_info(choice.proxy));
-    easy_.set_option_text(CURLOPT_NOPROXY, "");
-    if (choice.proxy.empty()) {
-        return;
+    for (const std::string& note : choice.notes) {
+        trace(note);
     }
-    if (!config_.curl_proxy_username.empty()) {
+    trace(proxy_event(choice));
+    proxy_choice_ = choice;
+    // Set even when empty, so that libcurl follows this choice and does not read the
+    // environment a second time.
+    easy_.set_option_text(CURLOPT_NOPROXY, "");
+    use_proxy(choice.proxy);
+}
+
+void CurlTransfer::use_proxy(const std::string& proxy) {
+    easy_.set_option_text(CURLOPT_PROXY, proxy, without_user_info(proxy));
+    const ProxyAuth auth = proxy_auth_for(proxy, proxy_choice_.source, config_, proxy_single_sign_on_available());
+    if (auth.credentials == ProxyAuth::Credentials::configured) {
         easy_.set_option_string(CURLOPT_PROXYUSERNAME, config_.curl_proxy_username);
         easy_.set_option_secret(CURLOPT_PROXYPASSWORD, config_.curl_proxy_password);
-        easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-    } else if (proxy_single_sign_on_available() && without_user_info(choice.proxy) == choice.proxy) {
+    } else if (auth.credentials == ProxyAuth::Credentials::logon) {
         // Empty user and password: the current user's logon answers the proxy.
         easy_.set_option_text(CURLOPT_PROXYUSERPWD, ":");
-        easy_.set_option_flags(CURLOPT_PROXYAUTH, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM);
     }
+    if (auth.methods != 0) {
+        easy_.set_option_flags(CURLOPT_PROXYAUTH, auth.methods);
+    }
+}
+
+bool CurlTransfer::try_next_proxy(CURLcode result) {
+    const bool unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY;
+    if (!unreachable || headers_received_ || next_proxy_ == proxy_choice_.next_proxies.size() || deadline_.expired()) {
+        return false;
+    }
+    const std::string& next = proxy_choice_.next_proxies[next_proxy_++];
+    trace("proxy not reachable: [" + std::string(curl_easy_strerror(result)) + "], next: [" +
+          (next.empty() ? "direct" : without_user_info(next)) + "]");
+    easy_.detach();
+    use_proxy(next);
+    easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
+    error_detail_.fill('\0');
+    easy_.attach();
+    return true;
 }
 
 void CurlTransfer::fill_buffer() {
@@ -243,13 +263,16 @@ void CurlTransfer::fill_buffer() {
         trace("perform complete, result: [" + to_string(static_cast<int32_t>(running_handles)) + "]");
         running_ = running_handles == 1;
         if (!running_) {
-            note_transfer_result();
+            if (note_transfer_result()) {
+                running_ = true;  // started again through the next entry of the proxy list
+                continue;
+            }
             check_connection_closed();
         }
     }
 }
 
-void CurlTransfer::note_transfer_result() {
+bool CurlTransfer::note_transfer_result() {
     int queued = 0;
     while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
         if (message->msg != CURLMSG_DONE) {
@@ -257,11 +280,15 @@ void CurlTransfer::note_transfer_result() {
         }
         const CURLcode result = message->data.result;
         trace("transfer done, result: [" + code_text(result) + "]");
+        if (try_next_proxy(result)) {
+            return true;
+        }
         // A write error after a callback failure is that failure, already recorded.
         if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && !callback_errors_.empty())) {
             record_callback_error(transfer_failure_text(result, error_detail_.data()));
         }
     }
+    return false;
 }
 
 void CurlTransfer::check_connection_closed() {
@@ -349,12 +376,12 @@ namespace {
 // Parses the document while it arrives; with a hash, receives it to its end so that the hash
 // covers every byte. Returns the parsed value before the load hook.
 JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
-                          Blake2bHash* body_hash) {
+                          const ProxyChoice& proxy, Blake2bHash* body_hash) {
     CurlEasy easy(multi, curl_easy_init());
     CurlTransfer transfer(config, tracer, deadline, multi, easy,
                           {config.remote_version_url, "EVENT_URL", config.max_response_size_bytes,
                            "'max_response_size_bytes'", body_hash});
-    transfer.apply_options();
+    transfer.apply_options(proxy);
     tracer.add("curl init complete");
 
     json_error_t error{};
@@ -379,13 +406,13 @@ JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const Run
 
 // The signature file, fetched under the document's TLS, proxy, trust and deadline rules.
 std::string fetch_signature(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
-                            CurlMulti& multi) {
+                            CurlMulti& multi, const ProxyChoice& proxy) {
     const std::string url = metadata_signature_url(config);
     try {
         CurlEasy easy(multi, curl_easy_init());
         CurlTransfer transfer(config, tracer, deadline, multi, easy,
                               {url, "EVENT_SIGNATURE_URL", signature_size_limit, "signature size limit", nullptr});
-        transfer.apply_options();
+        transfer.apply_options(proxy);
         std::string text;
         std::array<char, 1024> chunk{};
         while (const std::size_t count = transfer.read_chunk(chunk.data(), chunk.size())) {
@@ -408,18 +435,26 @@ uint64_t unix_time_seconds() {
 
 }  // namespace
 
-JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline) {
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                              const ProxySources& proxy_sources) {
     // Declared in acquisition order, so they are released in reverse: easy handles (removed from
     // the multi handle, then cleaned up), multi handle, global state.
     const CurlGlobal global;
     CurlMulti multi(curl_multi_init());
     multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
+    // One choice for the run: the signature goes the way the document went, with no second lookup.
+    const ProxyChoice proxy = choose_proxy(config, proxy_sources, deadline);
+    // The chosen addresses may come from the system's settings or a script, with a password.
+    hide_user_info(tracer.cleaner(), proxy.proxy);
+    for (const std::string& next : proxy.next_proxies) {
+        hide_user_info(tracer.cleaner(), next);
+    }
     if (config.metadata_public_keys.empty()) {
-        return adopt_json(parse_document(config, tracer, deadline, multi, nullptr).release());
+        return adopt_json(parse_document(config, tracer, deadline, multi, proxy, nullptr).release());
     }
     Blake2bHash body_hash;
-    JsonHandle document = parse_document(config, tracer, deadline, multi, &body_hash);
-    const std::string signature = fetch_signature(config, tracer, deadline, multi);
+    JsonHandle document = parse_document(config, tracer, deadline, multi, proxy, &body_hash);
+    const std::string signature = fetch_signature(config, tracer, deadline, multi, proxy);
     check_metadata_signature(config, signature, body_hash.finish(), unix_time_seconds(), tracer);
     return adopt_json(document.release());
 }

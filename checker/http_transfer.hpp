@@ -50,7 +50,8 @@ public:
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-    void apply_options();
+    // Every option of the transfer, the proxy as chosen for the run.
+    void apply_options(const ProxyChoice& proxy);
     // Runs libcurl cycles until bytes arrived or the transfer ended.
     void fill_buffer();
     // Hands buffered bytes to the parser, filling the buffer when it is empty; 0 at the end.
@@ -73,8 +74,14 @@ private:
     // CA file or the system's roots; never both.
     void apply_trust();
     void apply_proxy(const ProxyChoice& choice);
-    // Reads libcurl's result for the ended transfer; a time-out joins the callback errors.
-    void note_transfer_result();
+    // The proxy (empty: none) and how it is answered when it asks for credentials.
+    void use_proxy(const std::string& proxy);
+    // Starts the transfer again through the next entry of the proxy list when the one in use
+    // could not be connected to and time is left; false when there is none to try.
+    bool try_next_proxy(CURLcode result);
+    // Reads libcurl's result for the ended transfer; a failure joins the callback errors. True
+    // when the transfer started again through the next entry of the proxy list instead.
+    bool note_transfer_result();
 
     const CheckerConfig& config_;
     Tracer& tracer_;
@@ -91,12 +98,15 @@ private:
     std::array<char, CURL_ERROR_SIZE> error_detail_{};
     uint64_t total_received_ = 0;
     SelectFailureLimit select_failures_;
+    ProxyChoice proxy_choice_{"", "none"};
+    std::size_t next_proxy_ = 0;  // the entry of proxy_choice_.next_proxies tried next
 };
 
 // Downloads remote_version_url, parsing it while it arrives, and returns the document after
 // the load hook (a version-descriptor object). The proxy lookup and the transfer share what is
 // left of the deadline. With metadata_public_keys set, the document is hashed as it arrives and
 // its signature fetched and checked before it is returned; any failure throws.
-JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline);
+JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                              const ProxySources& proxy_sources = system_proxy_sources());
 
 }  // namespace checker

@@ -1,12 +1,13 @@
 // Which proxy the download goes through, and where that choice came from.
 #include "checker/proxy_choice.hpp"
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
-#include <vector>
+#include <curl/curl.h>
 
-#include "checker/text_tokens.hpp"
+#include <algorithm>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "checker/proxy_lists.hpp"
 #include "checker/url_text.hpp"
 
 namespace checker {
@@ -14,74 +15,6 @@ namespace {
 
 // The system's lookup is bounded like the transfer itself; no transfer limit still gives it one.
 constexpr uint32_t unbounded_lookup_millis = 120000;
-
-// A dotted IPv4 address as a number; nullopt for anything else.
-std::optional<uint32_t> ipv4_address(const std::string& text) {
-    const std::vector<std::string> parts = split(text, '.');
-    if (parts.size() != 4 || text.front() == '.' || text.back() == '.' || text.find("..") != std::string::npos) {
-        return std::nullopt;
-    }
-    uint32_t address = 0;
-    for (const std::string& part : parts) {
-        if (part.size() > 3 || !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); })) {
-            return std::nullopt;
-        }
-        const int value = std::atoi(part.c_str());
-        if (value > 255) {
-            return std::nullopt;
-        }
-        address = (address << 8) | static_cast<uint32_t>(value);
-    }
-    return address;
-}
-
-bool ipv4_range_matches(const std::string& range, uint32_t address) {
-    const std::string::size_type slash = range.find('/');
-    const std::optional<uint32_t> network = ipv4_address(range.substr(0, slash));
-    if (!network) {
-        return false;
-    }
-    if (slash == std::string::npos) {
-        return *network == address;
-    }
-    const std::string bits_text = range.substr(slash + 1);
-    if (bits_text.empty() || bits_text.size() > 2 ||
-        !std::all_of(bits_text.begin(), bits_text.end(), [](unsigned char c) { return std::isdigit(c); })) {
-        return false;
-    }
-    const int bits = std::atoi(bits_text.c_str());
-    if (bits > 32) {
-        return false;
-    }
-    const uint32_t mask = bits == 0 ? 0 : ~uint32_t{0} << (32 - bits);
-    return (*network & mask) == (address & mask);
-}
-
-// '*' matches any run of characters, including none.
-bool wildcard_matches(const std::string& pattern, const std::string& text) {
-    std::string::size_type p = 0;
-    std::string::size_type t = 0;
-    std::string::size_type star = std::string::npos;
-    std::string::size_type star_text = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            star_text = t;
-        } else if (p < pattern.size() && pattern[p] == text[t]) {
-            ++p;
-            ++t;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            t = ++star_text;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') {
-        ++p;
-    }
-    return p == pattern.size();
-}
 
 std::string first_environment_value(const ProxySources& sources, std::initializer_list<const char*> names) {
     for (const char* name : names) {
@@ -93,26 +26,59 @@ std::string first_environment_value(const ProxySources& sources, std::initialize
     return {};
 }
 
-// Automatic detection, then the configuration script, each asked only when the user chose it;
-// the first that is chosen decides, and one that fails means a direct connection.
+// The first proxy of a list and the ones to try after it; an empty list means direct.
+ProxyChoice choice_from_list(const std::string& list, const std::string& source) {
+    const std::vector<std::string> proxies = https_proxies_from_list(list);
+    if (proxies.empty()) {
+        return {"", source};
+    }
+    return {proxies.front(), source, {proxies.begin() + 1, proxies.end()}};
+}
+
+// Automatic detection, then the configuration script, each asked only when the user chose it and
+// time is left; the first that answers decides. Those that were passed over are noted.
 std::optional<ProxyChoice> automatic_choice(const std::string& url, const InternetSettings& settings,
-                                            const ProxySources& sources, const RunDeadline& deadline) {
-    const auto remaining = [&deadline] { return std::min(deadline.remaining_millis(), unbounded_lookup_millis); };
-    std::optional<ProxyChoice> choice;
-    if (settings.auto_detect) {
-        if (const std::optional<std::string> answer = sources.automatic_configuration(url, "", remaining())) {
-            return ProxyChoice{https_proxy_from_list(*answer), "system detection"};
+                                            const ProxySources& sources, const RunDeadline& deadline,
+                                            std::vector<std::string>& notes) {
+    struct Lookup {
+        bool chosen;
+        std::string script_url;  // empty: automatic detection
+        const char* source;
+    };
+    const std::string question = script_question_url(url);
+    for (const Lookup& lookup : {Lookup{settings.auto_detect, "", "system detection"},
+                                 Lookup{!settings.auto_config_url.empty(), settings.auto_config_url, "system script"}}) {
+        if (!lookup.chosen) {
+            continue;
         }
-        choice = ProxyChoice{"", "system detection"};
-    }
-    if (!settings.auto_config_url.empty()) {
-        if (const std::optional<std::string> answer =
-                sources.automatic_configuration(url, settings.auto_config_url, remaining())) {
-            return ProxyChoice{https_proxy_from_list(*answer), "system script"};
+        const uint32_t millis = std::min(deadline.remaining_millis(), unbounded_lookup_millis);
+        if (millis == 0) {
+            notes.push_back("proxy lookup skipped, no time left, source: [" + std::string(lookup.source) + "]");
+            continue;
         }
-        choice = ProxyChoice{"", "system script"};
+        if (const std::optional<std::string> answer = sources.automatic_configuration(question, lookup.script_url, millis)) {
+            return choice_from_list(*answer, lookup.source);
+        }
+        notes.push_back("proxy lookup gave no answer, source: [" + std::string(lookup.source) + "]");
     }
-    return choice;
+    return std::nullopt;
+}
+
+ProxyChoice system_choice(const std::string& url, const ProxySources& sources, const RunDeadline& deadline) {
+    const InternetSettings settings = sources.internet_settings();
+    std::vector<std::string> notes;
+    std::optional<ProxyChoice> choice = automatic_choice(url, settings, sources, deadline, notes);
+    if (!choice) {
+        if (settings.proxy.find_first_not_of("; \t\r\n") == std::string::npos) {
+            choice = ProxyChoice{"", "none"};
+        } else if (bypass_list_matches(settings.proxy_bypass, url)) {
+            choice = ProxyChoice{"", "system fixed"};
+        } else {
+            choice = choice_from_list(settings.proxy, "system fixed");
+        }
+    }
+    choice->notes = std::move(notes);
+    return *choice;
 }
 
 }  // namespace
@@ -146,18 +112,7 @@ ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& source
         }
         return {environment_proxy, "environment"};
     }
-    const InternetSettings settings = sources.internet_settings();
-    if (std::optional<ProxyChoice> automatic = automatic_choice(config.remote_version_url, settings, sources, deadline)) {
-        return *automatic;
-    }
-    const std::string fixed = https_proxy_from_list(settings.proxy);
-    if (!fixed.empty()) {
-        if (bypass_list_matches(settings.proxy_bypass, host)) {
-            return {"", "system fixed"};
-        }
-        return {fixed, "system fixed"};
-    }
-    return {"", "none"};
+    return system_choice(config.remote_version_url, sources, deadline);
 }
 
 std::string proxy_event(const ProxyChoice& choice) {
@@ -165,66 +120,22 @@ std::string proxy_event(const ProxyChoice& choice) {
     return "EVENT_PROXY " + proxy + ", source: [" + choice.source + "]";
 }
 
-bool no_proxy_list_matches(const std::string& list, const std::string& host) {
-    if (list == "*") {
-        return true;
+ProxyAuth proxy_auth_for(const std::string& proxy, const std::string& source, const CheckerConfig& config,
+                         bool single_sign_on_available) {
+    const bool trusted_source = source == "config" || source == "environment";
+    if (proxy.empty()) {
+        return {};
     }
-    std::string name = lower_case(host);
-    if (!name.empty() && name.back() == '.') {
-        name.pop_back();
+    if (!config.curl_proxy_username.empty()) {
+        return {ProxyAuth::Credentials::configured, source == "config" ? CURLAUTH_ANY : CURLAUTH_ANYSAFE};
     }
-    const std::optional<uint32_t> address = ipv4_address(name);
-    for (std::string entry : split_at_any(lower_case(list), ", \t")) {
-        if (address) {
-            if (ipv4_range_matches(entry, *address)) {
-                return true;
-            }
-            continue;
-        }
-        if (entry.front() == '.') {
-            entry.erase(0, 1);
-        }
-        if (!entry.empty() && (name == entry || ends_with(name, "." + entry))) {
-            return true;
-        }
+    if (without_user_info(proxy) != proxy) {
+        return {ProxyAuth::Credentials::in_address, trusted_source ? CURLAUTH_ANY : CURLAUTH_ANYSAFE};
     }
-    return false;
-}
-
-bool bypass_list_matches(const std::string& list, const std::string& host) {
-    const std::string name = lower_case(host);
-    for (std::string entry : split_at_any(lower_case(list), ";, \t\r\n")) {
-        if (entry == "<local>") {
-            if (name.find('.') == std::string::npos && name.find(':') == std::string::npos) {
-                return true;
-            }
-            continue;
-        }
-        // An entry may carry a scheme ("https://*.example.com"); the host is what is compared.
-        const std::string::size_type scheme_end = entry.find("://");
-        if (scheme_end != std::string::npos) {
-            entry.erase(0, scheme_end + 3);
-        }
-        if (wildcard_matches(entry, name)) {
-            return true;
-        }
+    if (single_sign_on_available) {
+        return {ProxyAuth::Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM};
     }
-    return false;
-}
-
-std::string https_proxy_from_list(const std::string& list) {
-    std::string plain;
-    for (const std::string& entry : split_at_any(list, "; \t\r\n")) {
-        const std::string::size_type equals = entry.find('=');
-        if (equals == std::string::npos) {
-            if (plain.empty()) {
-                plain = entry;
-            }
-        } else if (lower_case(entry.substr(0, equals)) == "https" && equals + 1 < entry.size()) {
-            return entry.substr(equals + 1);
-        }
-    }
-    return plain;
+    return {};
 }
 
 }  // namespace checker

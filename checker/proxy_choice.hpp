@@ -5,6 +5,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "checker/checker_config.hpp"
 #include "checker/run_deadline.hpp"
@@ -13,8 +15,16 @@
 namespace checker {
 
 struct ProxyChoice {
+    ProxyChoice(std::string first, std::string from, std::vector<std::string> next = {})
+        : proxy(std::move(first)), source(std::move(from)), next_proxies(std::move(next)) {}
+
     std::string proxy;   // as libcurl takes it ("host:port" or a URL); empty for a direct connection
     std::string source;  // config, environment, system fixed, system script, system detection or none
+    // The entries tried in order when the one before cannot be connected to, "" for a direct
+    // connection: a script may answer with several.
+    std::vector<std::string> next_proxies;
+    // What the choice passed over on its way (a lookup that failed or had no time left), for the trace.
+    std::vector<std::string> notes;
 };
 
 // Where a choice looks beyond config.json; the system's by default, replaced in tests.
@@ -29,24 +39,27 @@ struct ProxySources {
 ProxySources system_proxy_sources();
 
 // In this order: curl_noproxy matching the host (direct), curl_proxy, the environment
-// variables libcurl knows, the user's Internet settings; otherwise a direct connection.
-// The system's lookups get what is left of the deadline.
+// variables libcurl knows, the user's Internet settings (automatic detection, then the
+// configuration script, then the fixed proxy with its bypass list); otherwise a direct
+// connection. A lookup that fails or has no time left passes on to the next source; only a
+// script that answers DIRECT means direct. The system's lookups get what is left of the deadline
+// and learn the address's scheme, host and port only.
 ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& sources, const RunDeadline& deadline);
 
 // "EVENT_PROXY " + proxy or "direct" + ", source: [" + source + "]", never with credentials.
 std::string proxy_event(const ProxyChoice& choice);
 
-// libcurl's no-proxy rules: names separated by commas or blanks, each matching the host itself
-// or a domain below it ("example.com" and ".example.com" both match "a.example.com"), IPv4
-// ranges as "10.0.0.0/8", and "*" alone matching every host.
-bool no_proxy_list_matches(const std::string& list, const std::string& host);
-
-// Windows' bypass list: entries separated by ';', ',' or blanks, '*' matching any run of
-// characters, "<local>" matching a host name without a dot; case does not matter.
-bool bypass_list_matches(const std::string& list, const std::string& host);
-
-// The proxy for https from a system proxy list: the "https=" entry of a per-scheme list, or the
-// first plain entry; empty when there is none.
-std::string https_proxy_from_list(const std::string& list);
+// How a proxy that asks for credentials is answered. Configured credentials are offered with
+// every method only to a proxy from the config, to any other only with the methods that do not
+// send the password in clear (a detected proxy may be anyone's); credentials inside the address
+// of a proxy from the config or the environment with every method; without credentials, the
+// logged-on user's (Negotiate or NTLM) where the system offers single sign-on.
+struct ProxyAuth {
+    enum class Credentials { none, configured, in_address, logon };
+    Credentials credentials = Credentials::none;
+    unsigned long methods = 0;  // CURLOPT_PROXYAUTH flags; 0 leaves libcurl's default
+};
+ProxyAuth proxy_auth_for(const std::string& proxy, const std::string& source, const CheckerConfig& config,
+                         bool single_sign_on_available);
 
 }  // namespace checker

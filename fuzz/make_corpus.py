@@ -207,6 +207,15 @@ TEXTS = [
     "\ud83d".encode("utf-16-le", "surrogatepass"), b"odd", b"\x00\xd8\x00\xdc\x00",
 ]
 
+PROXY_LISTS = [
+    "PROXY a.example:3128; PROXY b.example:8080; DIRECT\nhttps://dm.example.com/dm.json",
+    "DIRECT", "HTTPS secure:443;SOCKS s:1080; SOCKS5 [::1]:1080",
+    "http=h:80;https=s:443;ftp=f:21\nhttp://user:pw@dm.example.com:8080/a?b#c",
+    "http=h:80 socks=s:1080", "<local>;*.example.com;10.*;https://*.corp:8443\nhttps://dm.corp:8443/x",
+    "localhost,.example.com.,.example.de\nhttps://www.example.com./", "127.0.0.1/8, ::1/64, fe80::/10\nhttps://[::1]:443/",
+    "*\nhttps://[fe80::1%25eth0]/", "192.168.0.0/16\nhttps://192.168.1.1/", "[::1]:8443;dm.corp:*\nhttps://[::1]:8443/",
+]
+
 
 def minisign_inputs():
     """Key line, signature file, "--" and the document, from a throwaway key pair made with minisign."""
@@ -254,6 +263,7 @@ def main():
     write_all("number_parsing", (("text_%02d" % index, text.encode()) for index, text in enumerate(NUMBER_TEXTS)))
     write_all("text_round_trip", (("text_%02d" % index, data) for index, data in enumerate(TEXTS)))
     write_all("minisign", minisign_inputs())
+    write_all("proxy_lists", (("list_%02d" % index, text.encode()) for index, text in enumerate(PROXY_LISTS)))
 
 
 if __name__ == "__main__":

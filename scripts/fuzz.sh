@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-30}
 build_dir=build-fuzz
-targets=(${FUZZ_TARGETS:-dm_response version_file config_file config_record number_parsing text_round_trip minisign})
+targets=(${FUZZ_TARGETS:-dm_response version_file config_file config_record number_parsing text_round_trip minisign proxy_lists})
 
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVANE_SANITIZE=ON -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF >/dev/null
@@ -27,6 +27,7 @@ options_for() {
     number_parsing) echo "-dict=fuzz/dictionaries/numbers.dict -max_len=64" ;;
     text_round_trip) echo "-max_len=1024" ;;
     minisign) echo "-max_len=2048" ;;
+    proxy_lists) echo "-dict=fuzz/dictionaries/proxy_lists.dict -max_len=1024" ;;
     # Beyond jansson's 4096-byte read buffer, so block edges are exercised.
     *) echo "-dict=fuzz/dictionaries/json.dict -max_len=9000" ;;
   esac

@@ -1,5 +1,8 @@
-// Transfer pieces that need no server: the select wait, its failure bound and the size limits.
+// Transfer pieces that need no server: the select wait, its failure bound, the size limits and
+// the passing on along a proxy list.
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +74,39 @@ TEST_F(ReceiveDataTest, CallbackErrorsJoinLineByLine) {
     transfer.record_callback_error("");
     transfer.record_callback_error("second");
     EXPECT_EQ(transfer.callback_errors(), "first\nsecond");
+}
+
+// A script that names an unreachable proxy, then DIRECT: the transfer passes on to a direct
+// connection (to a closed port too, so no server is needed: the failure names that port).
+TEST(ProxyList, AProxyThatCannotBeConnectedToPassesOnToTheNextEntry) {
+    CheckerConfig config;
+    config.remote_version_url = "http://127.0.0.1:2/dm.json";
+    config.curl_timeout_millis = 10000;
+    ProxySources sources;
+    sources.environment_variable = [](const char*) { return std::string(); };
+    sources.internet_settings = [] {
+        InternetSettings settings;
+        settings.auto_config_url = "http://wpad.example/proxy.pac";
+        return settings;
+    };
+    sources.automatic_configuration = [](const std::string&, const std::string&, uint32_t) {
+        return std::optional<std::string>("PROXY 127.0.0.1:1; DIRECT");
+    };
+    Tracer tracer(true);
+    const std::string failure = support_test::failure_of(
+        [&] { load_json_from_url(config, tracer, RunDeadline(config.curl_timeout_millis), sources); });
+    EXPECT_NE(failure.find("Failed to connect to 127.0.0.1 port 2"), std::string::npos) << failure;
+    std::vector<std::string> proxy_lines;
+    const char* key = nullptr;
+    json_t* value = nullptr;
+    json_object_foreach(tracer.events().get(), key, value) {
+        const std::string event = json_string_value(value);
+        if (event.find("proxy") != std::string::npos || event.find("PROXY") != std::string::npos) {
+            proxy_lines.push_back(event);
+        }
+    }
+    EXPECT_EQ(proxy_lines, (std::vector<std::string>{"EVENT_PROXY 127.0.0.1:1, source: [system script]",
+                                                     "proxy not reachable: [Couldn't connect to server], next: [direct]"}));
 }
 
 }  // namespace
