@@ -20,7 +20,7 @@ struct NotificationIcon {
 // Icons in the order added.
 std::vector<NotificationIcon> icons;
 // NOTIFIER_TASKBAR_DELAY_MS=N: no taskbar for the first N ms after the program first asks for it.
-struct Taskbar { std::chrono::steady_clock::time_point arrival; bool up; };
+struct Taskbar { std::chrono::steady_clock::time_point arrival; bool up = false; };
 Taskbar& taskbar() {
     static Taskbar state = [] {
         const char* delay = std::getenv("NOTIFIER_TASKBAR_DELAY_MS");
