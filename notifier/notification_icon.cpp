@@ -110,7 +110,10 @@ bool show_notification(IconRequest request, bool with_balloon) {
     }
     const bool landed = request == IconRequest::check_and_add && Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
     if (!landed && !Shell_NotifyIconW(NIM_ADD, &data)) {
-        trace("'Shell_NotifyIconW' main fail, error: [" + system_error_text(GetLastError()) + "]");
+        // The caller names this error when it gives up; forming the text must not change it.
+        const DWORD error = GetLastError();
+        trace("'Shell_NotifyIconW' main fail, error: [" + system_error_text(error) + "]");
+        SetLastError(error);
         return false;
     }
     data.uVersion = NOTIFYICON_VERSION_4;

@@ -1,4 +1,4 @@
-// The hidden window's procedure.
+// The hidden window's procedure: the run's states and end, the icon's events, the taskbar's (re)start and the icon retries.
 #include "notifier/window_procedure.hpp"
 
 #include <exception>
@@ -12,7 +12,7 @@
 namespace notifier {
 namespace {
 
-// Where the run stands. Only end_or_go_on changes it, and only it ends the run.
+// Where the run stands. Only end_or_go_on (and end_run, which it calls) changes it and ends the run.
 enum class RunState {
     waiting_for_taskbar,  // no icon yet: retried on the timer and on "TaskbarCreated"
     showing,              // icon (and balloon) shown, the dialog not opened yet
@@ -32,7 +32,6 @@ RunState run_state = RunState::waiting_for_taskbar;
 int exit_status = 0;
 int retries_done = 0;
 bool retry_scheduled = false;
-DWORD last_icon_error = 0;
 UINT taskbar_created_message = 0;
 
 void end_run(HWND window, int status) {
@@ -54,8 +53,8 @@ void end_or_go_on(HWND window, RunEvent event) {
             run_state = RunState::showing;
         }
         break;
-    case RunEvent::icon_missing:
-        last_icon_error = GetLastError();
+    case RunEvent::icon_missing: {
+        const DWORD icon_error = GetLastError();
         if (run_state == RunState::showing) {
             run_state = RunState::waiting_for_taskbar;
         }
@@ -63,7 +62,7 @@ void end_or_go_on(HWND window, RunEvent event) {
             break;
         }
         if (retries_done == retry_limit) {
-            trace("taskbar not available in time, giving up, error: [" + system_error_text(last_icon_error) + "]");
+            trace("taskbar not available in time, giving up, error: [" + system_error_text(icon_error) + "]");
             // An open dialog is left to the user; without one nothing is shown and the run ends.
             if (run_state == RunState::waiting_for_taskbar) {
                 end_run(window, 1);
@@ -77,6 +76,7 @@ void end_or_go_on(HWND window, RunEvent event) {
             end_run(window, 1);
         }
         break;
+    }
     case RunEvent::retry_due:
         KillTimer(window, retry_timer);
         retry_scheduled = false;
