@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
 
+#include "notifier/balloon_picture.hpp"
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_ids.h"
 #include "notifier/resource_strings.hpp"
@@ -20,45 +22,45 @@ static_assert(icon_flags == 0x97, "message, icon, tooltip, balloon, standard too
 constexpr DWORD balloon_flags = NIIF_USER | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME;
 static_assert(balloon_flags == 0x94, "own picture, no sound, respect quiet time");
 static_assert(notification_callback_message == 0x8001, "WM_APP + 1");
-constexpr int balloon_picture_size = 128;
 
 template <std::size_t capacity>
 constexpr int capacity_of(const WCHAR (&)[capacity]) {
     return static_cast<int>(capacity);
 }
 
-// A zeroed request that names the icon by its window and id, as the add and the delete both do.
-NOTIFYICONDATAW icon_request(HWND window) {
+// The request of every add, filled once; the icons it names are owned below.
+NOTIFYICONDATAW prepared{};
+OwnedIcon small_icon;
+OwnedIcon balloon_icon;
+
+// A zeroed request that names the icon by its window and id.
+NOTIFYICONDATAW icon_request() {
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof(data);
-    data.hWnd = window;
+    data.hWnd = prepared.hWnd;
     data.uID = notification_icon_id;
     return data;
 }
 
-}  // namespace
-
-bool add_notification(HWND window) {
-    trace("is due to add notification");
-    NOTIFYICONDATAW data = icon_request(window);
-    data.uFlags = icon_flags;
-    data.uCallbackMessage = notification_callback_message;
-
-    const HRESULT icon_result = LoadIconMetric(notifier_state.instance_handle, MAKEINTRESOURCEW(IDI_NOTIFICATIONICON),
-                                               LIM_SMALL, &data.hIcon);
+bool load_pictures() {
+    HICON loaded = nullptr;
+    const HRESULT icon_result =
+        LoadIconMetric(notifier_state.instance_handle, MAKEINTRESOURCEW(IDI_NOTIFICATIONICON), LIM_SMALL, &loaded);
+    small_icon.reset(loaded);
     if (icon_result != S_OK) {
         trace("'LoadIconMetric' fail, return: [" + checker::to_string(static_cast<int32_t>(icon_result)) + "]");
         return false;
     }
-    const HANDLE picture = LoadImageW(nullptr, wide(notifier_state.balloon_icon_path.c_str()), IMAGE_BITMAP,
-                                      balloon_picture_size, balloon_picture_size, LR_LOADFROMFILE);
-    if (picture == nullptr) {
-        trace("'LoadImageW' fail, error: [" + system_error_text(GetLastError()) + "]");
+    std::string failed_call;
+    balloon_icon = load_balloon_picture(notifier_state.balloon_icon_path, failed_call);
+    if (!balloon_icon.valid()) {
+        trace("'" + failed_call + "' fail, error: [" + system_error_text(GetLastError()) + "]");
         return false;
     }
-    data.hBalloonIcon = static_cast<HICON>(picture);
-    data.dwInfoFlags = balloon_flags;
+    return true;
+}
 
+bool load_texts(NOTIFYICONDATAW& data) {
     if (LoadStringW(notifier_state.instance_handle, string_tooltip, data.szTip, capacity_of(data.szTip)) == 0) {
         trace("'LoadStringW' for tooltip fail, error: [" + system_error_text(GetLastError()) + "]");
         return false;
@@ -75,9 +77,43 @@ bool add_notification(HWND window) {
     }
     std::copy(balloon_text.begin(), balloon_text.end(), data.szInfo);
     data.szInfo[balloon_text.size()] = 0;
+    return true;
+}
 
-    if (!Shell_NotifyIconW(NIM_ADD, &data)) {
-        trace("'Shell_NotifyIconW' main fail");
+}  // namespace
+
+bool prepare_notification(HWND window) {
+    trace("is due to add notification");
+    prepared.hWnd = window;
+    NOTIFYICONDATAW data = icon_request();
+    data.uFlags = icon_flags;
+    data.uCallbackMessage = notification_callback_message;
+    if (!load_pictures() || !load_texts(data)) {
+        release_notification();
+        return false;
+    }
+    data.hIcon = small_icon.get();
+    data.hBalloonIcon = balloon_icon.get();
+    data.dwInfoFlags = balloon_flags;
+    prepared = data;
+    return true;
+}
+
+bool show_notification(IconRequest request, bool with_balloon) {
+    NOTIFYICONDATAW data = prepared;
+    if (!with_balloon) {
+        data.uFlags &= ~static_cast<UINT>(NIF_INFO);
+    }
+    if (request == IconRequest::add_again) {
+        NOTIFYICONDATAW old_icon = icon_request();
+        Shell_NotifyIconW(NIM_DELETE, &old_icon);
+    }
+    const bool landed = request == IconRequest::check_and_add && Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+    if (!landed && !Shell_NotifyIconW(NIM_ADD, &data)) {
+        // The caller names this error when it gives up; forming the text must not change it.
+        const DWORD error = GetLastError();
+        trace("'Shell_NotifyIconW' main fail, error: [" + system_error_text(error) + "]");
+        SetLastError(error);
         return false;
     }
     data.uVersion = NOTIFYICON_VERSION_4;
@@ -86,12 +122,19 @@ bool add_notification(HWND window) {
     return version_applied;
 }
 
-bool delete_notification(HWND window) {
+bool delete_notification() {
     trace("is due to delete notification");
-    NOTIFYICONDATAW data = icon_request(window);
+    NOTIFYICONDATAW data = icon_request();
     const bool deleted = Shell_NotifyIconW(NIM_DELETE, &data) != FALSE;
     trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(deleted) + "]");
     return deleted;
+}
+
+void release_notification() noexcept {
+    prepared.hIcon = nullptr;
+    prepared.hBalloonIcon = nullptr;
+    small_icon.reset();
+    balloon_icon.reset();
 }
 
 }  // namespace notifier

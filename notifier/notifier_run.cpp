@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "notifier/notification_icon.hpp"
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_ids.h"
 #include "notifier/resource_strings.hpp"
@@ -25,6 +26,22 @@ struct KernelHandle {
     using Value = HANDLE;
     static Value empty() noexcept { return nullptr; }
     static void close(Value value) noexcept { CloseHandle(value); }
+};
+
+// The run's single-threaded COM apartment, which ShellExecuteW may need for its handlers; closed
+// only when it was opened here.
+struct ComApartment {
+    using Value = bool;
+    static Value empty() noexcept { return false; }
+    static void close(Value) noexcept { CoUninitialize(); }
+};
+
+// The icon's handles are released however GO mode ends.
+struct NotificationRelease {
+    NotificationRelease() = default;
+    NotificationRelease(const NotificationRelease&) = delete;
+    NotificationRelease& operator=(const NotificationRelease&) = delete;
+    ~NotificationRelease() { release_notification(); }
 };
 
 // The per-user update folder named by strings 147 and 148, ending in "/".
@@ -94,8 +111,14 @@ void write_trace_file() noexcept {
     }
 }
 
-// Registers the hidden window's class and creates it; its creation adds the icon.
+// Registers the hidden window's class and creates it; its creation adds the icon. The window is
+// a top-level popup that is never shown (no taskbar button, not in Alt+Tab): only top-level
+// windows hear Explorer's "TaskbarCreated" broadcast, after which the icon must be added again.
+// Returns the status that the window procedure put into the quit message.
 int run_go_mode() {
+    const checker::ScopedResource<ComApartment> apartment(
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)));
+    const NotificationRelease release_on_exit;
     WNDCLASSEXW window_class{};
     window_class.cbSize = sizeof(window_class);
     window_class.style = 0;
@@ -107,21 +130,26 @@ int run_go_mode() {
         trace("'RegisterClassExW' fail, error: [" + system_error_text(GetLastError()) + "]");
         return 1;
     }
-    const HWND window = CreateWindowExW(0, wide(notifier_state.window_class_name.c_str()), nullptr, 0, 0, 0, 0, 0,
-                                        HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, wide(notifier_state.window_class_name.c_str()), nullptr,
+                                        WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     if (window == nullptr) {
         trace("'CreateWindowExW' fail, error: [" + system_error_text(GetLastError()) + "]");
         return 1;
     }
     trace("is due to start message loop");
     write_trace_file();
-    // GetMessageW gives -1 on failure; the loop ends then too rather than spinning.
     MSG message{};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    BOOL received = FALSE;
+    while ((received = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return 0;
+    // GetMessageW gives -1 on failure; the loop ends then too rather than spinning.
+    if (received < 0) {
+        trace("'GetMessageW' fail, error: [" + system_error_text(GetLastError()) + "]");
+        return 1;
+    }
+    return static_cast<int>(message.wParam);
 }
 
 }  // namespace

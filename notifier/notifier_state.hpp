@@ -11,8 +11,6 @@ namespace notifier {
 
 struct NotifierState {
     HINSTANCE instance_handle = nullptr;
-    // Set once the update dialog has been opened, and never cleared: one dialog per process.
-    int32_t dialog_shown = 0;
     std::u16string window_class_name = u"e48e2be7-451e-48e5-8889-8c97c1485340";
     std::u16string balloon_text;
     std::u16string update_header;

@@ -21,18 +21,29 @@ static_assert(dialog_flags == 0x01000049, "links, cancellation, footer expansion
 // ShellExecuteW reports success with a value above this.
 constexpr int64_t shell_execute_failure_limit = 32;
 
+// The update dialog's own window while it is open.
+HWND open_dialog = nullptr;
+
 // Shown over the update dialog when the browser cannot be started; waits until it is closed.
 void show_browser_error(HWND dialog) {
     const std::u16string title = load_resource_string(string_error_title);
     const std::u16string instruction = load_resource_string(string_error_text);
-    TaskDialog(dialog, notifier_state.instance_handle, wide(title.c_str()), wide(instruction.c_str()), wide(u""),
-               TDCBF_CLOSE_BUTTON, TD_ERROR_ICON, nullptr);
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.hwndParent = dialog;
+    config.hInstance = notifier_state.instance_handle;
+    config.dwCommonButtons = TDCBF_CLOSE_BUTTON;
+    config.pszWindowTitle = wide(title.c_str());
+    config.pszMainIcon = TD_ERROR_ICON;
+    config.pszMainInstruction = wide(instruction.c_str());
+    TaskDialogIndirect(&config, nullptr, nullptr, nullptr);
 }
 
 // Opens the download page; only the link that the dialog itself carries is followed, as the
-// stored texts shown in the dialog could carry link markup of their own.
+// stored texts shown in the dialog could carry link markup of their own, and only an https
+// address, so that a string table that failed to load never becomes a program to start.
 void open_download_page(HWND dialog, const std::u16string& target) {
-    if (target != load_resource_string(string_download_address)) {
+    if (target != load_resource_string(string_download_address) || target.compare(0, 8, u"https://") != 0) {
         trace("unexpected link not opened, href: [" + checker::narrow(target) + "]");
         return;
     }
@@ -43,12 +54,18 @@ void open_download_page(HWND dialog, const std::u16string& target) {
         trace("'ShellExecuteW' fail, error: [" + checker::to_string(value) + "]");
         show_browser_error(dialog);
     }
-    DestroyWindow(dialog);
+    // A modal dialog ends through its own loop: the link is done with, then Cancel is pressed.
+    PostMessageW(dialog, TDM_CLICK_BUTTON, IDCANCEL, 0);
 }
 
 HRESULT CALLBACK update_dialog_callback(HWND dialog, UINT notification, WPARAM, LPARAM lparam, LONG_PTR) {
     // Called by the platform: no exception may leave.
     try {
+        if (notification == TDN_CREATED) {
+            open_dialog = dialog;
+        } else if (notification == TDN_DESTROYED) {
+            open_dialog = nullptr;
+        }
         if (notification != TDN_HYPERLINK_CLICKED) {
             trace("non-proceed dialog event received, code: [" + checker::to_string(static_cast<uint32_t>(notification)) +
                   "]");
@@ -66,12 +83,6 @@ HRESULT CALLBACK update_dialog_callback(HWND dialog, UINT notification, WPARAM, 
 }  // namespace
 
 void show_update_dialog(HWND window) {
-    if (notifier_state.dialog_shown != 0) {
-        trace("additional update dialog prevented");
-        return;
-    }
-    notifier_state.dialog_shown = 1;
-
     const std::u16string title = load_resource_string(string_dialog_title);
     const std::u16string expand_label = load_resource_string(string_expand_label);
     const std::u16string address = load_resource_string(string_download_address);
@@ -97,7 +108,12 @@ void show_update_dialog(HWND window) {
     trace("is due to show update dialog");
     const HRESULT result = TaskDialogIndirect(&config, nullptr, nullptr, nullptr);
     trace("update dialog closed, result: [" + checker::to_string(static_cast<int32_t>(result)) + "]");
-    DestroyWindow(window);
+}
+
+void bring_update_dialog_to_front() {
+    if (open_dialog != nullptr) {
+        SetForegroundWindow(open_dialog);
+    }
 }
 
 }  // namespace notifier

@@ -5,8 +5,9 @@
 
 namespace notifier {
 
-// Shows the update dialog once per process (later calls are traced and ignored), then
-// destroys the hidden window, which ends the run.
+// Runs the update dialog, owned by the hidden window, until the user closes it.
 void show_update_dialog(HWND window);
+// Brings the open update dialog to the front; nothing when none is open.
+void bring_update_dialog_to_front();
 
 }  // namespace notifier

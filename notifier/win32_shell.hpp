@@ -5,7 +5,7 @@
 // wchar_t; nothing on POSIX). `system_error_text` turns a GetLastError code into the bracketed
 // "code: [N], message: [...]" text.
 //
-// Windows side: links user32, shell32 and comctl32 (version 6, bound by the manifest).
+// Windows side: links user32, gdi32, shell32, ole32 and comctl32 (version 6, bound by the manifest).
 #pragma once
 
 #include <string>
@@ -15,6 +15,7 @@
 #include "support/windows_api.hpp"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "support/diagnostic_text.hpp"

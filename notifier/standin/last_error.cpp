@@ -6,21 +6,17 @@
 #include "notifier/standin/standin_module.hpp"
 
 namespace {
-
 thread_local DWORD last_error = 0;
-
 }  // namespace
 
 DWORD GetLastError() {
     return last_error;
 }
-
 void SetLastError(DWORD code) {
     last_error = code;
 }
 
 namespace standin {
-
 DWORD error_from_errno(int error_number) {
     switch (error_number) {
     case ENOENT: return ERROR_FILE_NOT_FOUND;
@@ -32,7 +28,6 @@ DWORD error_from_errno(int error_number) {
     default: return ERROR_INVALID_DATA;
     }
 }
-
 std::string error_message(DWORD code) {
     if (code == 0) {
         return std::string();
@@ -45,8 +40,8 @@ std::string error_message(DWORD code) {
     case ERROR_INVALID_HANDLE: text = "The handle is invalid."; break;
     case ERROR_INVALID_DATA: text = "The data is invalid."; break;
     case ERROR_INVALID_PARAMETER: text = "The parameter is incorrect."; break;
-    case ERROR_MOD_NOT_FOUND: text = "The specified module could not be found."; break;
     case ERROR_INVALID_NAME: text = "The filename, directory name, or volume label syntax is incorrect."; break;
+    case ERROR_TIMEOUT: text = "This operation returned because the timeout period expired."; break;
     case ERROR_ALREADY_EXISTS: text = "Cannot create a file when that file already exists."; break;
     case ERROR_INVALID_WINDOW_HANDLE: text = "Invalid window handle."; break;
     case ERROR_CANNOT_FIND_WND_CLASS: text = "Cannot find window class."; break;
@@ -60,5 +55,4 @@ std::string error_message(DWORD code) {
     }
     return "code: [" + std::to_string(code) + "], message: [" + text + "]";
 }
-
 }  // namespace standin

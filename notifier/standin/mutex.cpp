@@ -8,15 +8,20 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <unistd.h>
 
-#include "notifier/standin/file_descriptor.hpp"
 #include "notifier/standin/internal.hpp"
+#include "support/scoped_resource.hpp"
 
 namespace {
-
+struct PosixDescriptor {
+    using Value = int;
+    static Value empty() noexcept { return -1; }
+    static void close(Value value) noexcept { ::close(value); }
+};
+using FileDescriptor = checker::ScopedResource<PosixDescriptor>;
 // The open mutex handles, each with its lock file open; the first handle of a name holds the lock.
-std::vector<std::unique_ptr<standin::FileDescriptor>> mutex_handles;
-
+std::vector<std::unique_ptr<FileDescriptor>> mutex_handles;
 // The folder of the lock files: the user's runtime folder, else the temporary folder.
 std::string lock_folder() {
     for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
@@ -27,7 +32,6 @@ std::string lock_folder() {
     }
     return "/tmp";
 }
-
 }  // namespace
 
 // The initial-owner request is not modelled: the notifier uses the mutex only to see whether it
@@ -42,7 +46,7 @@ HANDLE CreateMutexW(SECURITY_ATTRIBUTES*, BOOL, LPCWSTR name) {
     }
     const std::string path = lock_folder() + "/" + name_text;
     auto lock_file =
-        std::make_unique<standin::FileDescriptor>(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+        std::make_unique<FileDescriptor>(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!lock_file->valid()) {
         SetLastError(standin::error_from_errno(errno));
         return nullptr;
@@ -60,7 +64,6 @@ HANDLE CreateMutexW(SECURITY_ATTRIBUTES*, BOOL, LPCWSTR name) {
     SetLastError(outcome);
     return mutex_handles.back().get();
 }
-
 BOOL CloseHandle(HANDLE handle) {
     const auto found = std::find_if(mutex_handles.begin(), mutex_handles.end(),
                                     [handle](const auto& owned) { return owned.get() == handle; });

@@ -1,4 +1,4 @@
-// ShellExecuteW: opens an address with xdg-open, started directly (no shell) and waited for.
+// ShellExecuteW: opens an address with xdg-open, started directly (no shell) and waited for; COM needs nothing.
 #include <cerrno>
 #include <string>
 
@@ -10,10 +10,8 @@
 extern char** environ;
 
 namespace {
-
 // ShellExecuteW's "success" is any value above 32.
 constexpr INT_PTR opened = 42;
-
 INT_PTR open_with_xdg_open(const std::string& target) {
     std::string program = "xdg-open";
     std::string argument = target;
@@ -31,7 +29,6 @@ INT_PTR open_with_xdg_open(const std::string& target) {
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? opened : SE_ERR_NOASSOC;
 }
-
 }  // namespace
 
 // Only what the notifier asks for: the default verb on an address, without parameters or folder.
@@ -47,3 +44,8 @@ HINSTANCE ShellExecuteW(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LP
     standin::report("shell execute, file: [" + target + "], result: [" + std::to_string(result) + "]");
     return reinterpret_cast<HINSTANCE>(result);
 }
+// xdg-open needs no COM apartment: there is nothing to set up.
+HRESULT CoInitializeEx(LPVOID, DWORD) {
+    return S_OK;
+}
+void CoUninitialize() {}

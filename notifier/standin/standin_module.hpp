@@ -8,7 +8,6 @@
 #include "notifier/standin/win32_standin.hpp"
 
 namespace standin {
-
 struct StringResource {
     UINT id;
     const char16_t* text;
@@ -21,5 +20,4 @@ void install_module(const StringResource* strings, std::size_t count, const std:
 // "code: [N], message: [text]" with the Windows sentence for each code the stand-in sets; the
 // empty text for 0, like the Windows side's system_error_message.
 std::string error_message(DWORD code);
-
 }  // namespace standin

@@ -6,7 +6,6 @@
 #include "notifier/standin/internal.hpp"
 
 namespace {
-
 struct DialogRun {
     const TASKDIALOGCONFIG& config;
     std::string title;
@@ -15,43 +14,32 @@ struct DialogRun {
     bool ended = false;
     int pressed = 0;
 };
-
+// The dialogs whose modal loops run, innermost last.
 std::vector<DialogRun*> open_dialogs;
-
-// Keeps a dialog findable from its window while its modal loop runs.
-class OpenDialog {
-public:
-    explicit OpenDialog(DialogRun& run) : run_(run) { open_dialogs.push_back(&run_); }
-    ~OpenDialog() { open_dialogs.erase(std::remove(open_dialogs.begin(), open_dialogs.end(), &run_), open_dialogs.end()); }
-    OpenDialog(const OpenDialog&) = delete;
-    OpenDialog& operator=(const OpenDialog&) = delete;
-
-private:
-    DialogRun& run_;
-};
-
 HRESULT notify(DialogRun& run, UINT code, WPARAM wparam, LPARAM lparam) {
     if (run.config.pfCallback == nullptr) {
         return S_OK;
     }
     return run.config.pfCallback(run.window, code, wparam, lparam, run.config.lpCallbackData);
 }
-
-LRESULT CALLBACK dialog_procedure(HWND window, UINT message, WPARAM, LPARAM) {
-    if (message != WM_DESTROY) {
-        return 0;
-    }
+void press(DialogRun& run, int button);
+// A dialog's window takes TDM_CLICK_BUTTON and reports its end when it is destroyed.
+LRESULT CALLBACK dialog_procedure(HWND window, UINT message, WPARAM wparam, LPARAM) {
     const auto found = std::find_if(open_dialogs.begin(), open_dialogs.end(),
                                     [window](const DialogRun* run) { return run->window == window; });
-    if (found != open_dialogs.end()) {
-        DialogRun& run = **found;
+    if (found == open_dialogs.end()) {
+        return 0;
+    }
+    DialogRun& run = **found;
+    if (message == TDM_CLICK_BUTTON) {
+        press(run, static_cast<int>(wparam));
+    } else if (message == WM_DESTROY) {
         standin::report("task dialog closed, title: [" + run.title + "], button: [" + std::to_string(run.pressed) + "]");
         notify(run, TDN_DESTROYED, 0, 0);
         run.ended = true;
     }
     return 0;
 }
-
 // The target of each <a href="..."> element of a markup text, in order: the form of the
 // notifier's footer link.
 std::vector<std::u16string> link_targets(const std::u16string& markup) {
@@ -68,7 +56,6 @@ std::vector<std::u16string> link_targets(const std::u16string& markup) {
     }
     return targets;
 }
-
 // The links a person sees, top to bottom. The notifier's dialog expands into its footer area
 // (TDF_EXPAND_FOOTER_AREA), so the expanded text sits below the footer.
 std::vector<std::u16string> visible_links(const DialogRun& run) {
@@ -83,7 +70,6 @@ std::vector<std::u16string> visible_links(const DialogRun& run) {
     }
     return links;
 }
-
 // The main icon: a standard one by name, one of the module's by its resource id.
 std::string icon_name(PCWSTR icon) {
     if (icon == TD_ERROR_ICON) {
@@ -91,15 +77,10 @@ std::string icon_name(PCWSTR icon) {
     }
     return icon == nullptr || !standin::is_resource_id(icon) ? std::string() : std::to_string(LOWORD(icon));
 }
-
 void report_shown(const DialogRun& run) {
     const TASKDIALOGCONFIG& config = run.config;
     std::string line = "task dialog shown, title: [" + run.title + "], header: [" +
                        standin::to_utf8(config.pszMainInstruction) + "]";
-    const std::string content = standin::to_utf8(config.pszContent);
-    if (!content.empty()) {
-        line += ", content: [" + content + "]";
-    }
     const std::string icon = icon_name(config.pszMainIcon);
     if (!icon.empty()) {
         line += ", icon: [" + icon + "]";
@@ -109,12 +90,10 @@ void report_shown(const DialogRun& run) {
     }
     standin::report(line);
 }
-
 bool can_cancel(const DialogRun& run) {
     return (run.config.dwCommonButtons & TDCBF_CANCEL_BUTTON) != 0 ||
            (run.config.dwFlags & TDF_ALLOW_DIALOG_CANCELLATION) != 0;
 }
-
 // A button press: the callback may keep the dialog open by returning S_FALSE.
 void press(DialogRun& run, int button) {
     const HRESULT result = notify(run, TDN_BUTTON_CLICKED, static_cast<WPARAM>(button), 0);
@@ -123,7 +102,6 @@ void press(DialogRun& run, int button) {
         DestroyWindow(run.window);
     }
 }
-
 void toggle_expanded(DialogRun& run) {
     run.expanded = !run.expanded;
     if (run.expanded) {
@@ -134,7 +112,6 @@ void toggle_expanded(DialogRun& run) {
     }
     notify(run, TDN_EXPANDO_BUTTON_CLICKED, run.expanded ? TRUE : FALSE, 0);
 }
-
 // Carries out one user action while the dialog is up; false when it had nothing to act on.
 bool play(DialogRun& run, const standin::UserAction& action) {
     using standin::ActionKind;
@@ -175,7 +152,6 @@ bool play(DialogRun& run, const standin::UserAction& action) {
         return standin::is_icon_action(action.kind) && standin::deliver_icon_action(action.kind);
     }
 }
-
 // Nobody is left to answer the dialog: it is cancelled (or closed), and ended if it refuses.
 void close_unattended(DialogRun& run) {
     standin::report("no user action left: the dialog is dismissed");
@@ -184,7 +160,6 @@ void close_unattended(DialogRun& run) {
         DestroyWindow(run.window);
     }
 }
-
 }  // namespace
 
 // The notifier's dialogs have no radio buttons and no verification box: those asking for their state are refused.
@@ -195,8 +170,8 @@ HRESULT TaskDialogIndirect(const TASKDIALOGCONFIG* config, int* button, int* rad
         return E_INVALIDARG;
     }
     DialogRun run{*config, standin::to_utf8(config->pszWindowTitle)};
-    run.window = standin::create_internal_window(dialog_procedure);
-    OpenDialog open(run);
+    run.window = standin::create_internal_window(dialog_procedure, run.title);
+    open_dialogs.push_back(&run);
     report_shown(run);
     notify(run, TDN_DIALOG_CONSTRUCTED, 0, 0);
     if (!run.ended) {
@@ -223,22 +198,9 @@ HRESULT TaskDialogIndirect(const TASKDIALOGCONFIG* config, int* button, int* rad
             standin::report("user action ignored, nothing to act on: [" + action->text + "]");
         }
     }
+    open_dialogs.pop_back();
     if (button != nullptr) {
         *button = run.pressed;
     }
     return S_OK;
-}
-
-HRESULT TaskDialog(HWND owner, HINSTANCE instance, PCWSTR window_title, PCWSTR main_instruction, PCWSTR content,
-                   TASKDIALOG_COMMON_BUTTON_FLAGS common_buttons, PCWSTR icon, int* button) {
-    TASKDIALOGCONFIG config{};
-    config.cbSize = sizeof(config);
-    config.hwndParent = owner;
-    config.hInstance = instance;
-    config.dwCommonButtons = common_buttons;
-    config.pszWindowTitle = window_title;
-    config.pszMainIcon = icon;
-    config.pszMainInstruction = main_instruction;
-    config.pszContent = content;
-    return TaskDialogIndirect(&config, button, nullptr, nullptr);
 }

@@ -7,7 +7,6 @@
 #include "notifier/standin/internal.hpp"
 
 namespace {
-
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string::npos) {
@@ -15,12 +14,12 @@ std::string trimmed(const std::string& text) {
     }
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
-
 std::optional<standin::UserAction> parse_action(const std::string& text) {
     using standin::ActionKind;
     static const std::pair<const char*, ActionKind> words[] = {
         {"select", ActionKind::select}, {"balloon", ActionKind::balloon}, {"context", ActionKind::context},
         {"key", ActionKind::key},       {"timeout", ActionKind::timeout}, {"expand", ActionKind::expand},
+        {"taskbar-restart", ActionKind::taskbar_restart},
         {"cancel", ActionKind::cancel}, {"link", ActionKind::link},       {"close", ActionKind::close},
         {"sleep", ActionKind::sleep},
     };
@@ -44,7 +43,6 @@ std::optional<standin::UserAction> parse_action(const std::string& text) {
     }
     return std::nullopt;
 }
-
 std::vector<standin::UserAction> read_actions() {
     std::vector<standin::UserAction> actions;
     const char* list = std::getenv("NOTIFIER_USER_ACTIONS");
@@ -67,11 +65,9 @@ std::vector<standin::UserAction> read_actions() {
     }
     return actions;
 }
-
 }  // namespace
 
 namespace standin {
-
 std::optional<UserAction> next_user_action() {
     static const std::vector<UserAction> actions = read_actions();
     static std::size_t next = 0;
@@ -85,10 +81,8 @@ std::optional<UserAction> next_user_action() {
     }
     return std::nullopt;
 }
-
 bool is_icon_action(ActionKind kind) {
     return kind == ActionKind::select || kind == ActionKind::balloon || kind == ActionKind::context ||
-           kind == ActionKind::key || kind == ActionKind::timeout;
+           kind == ActionKind::key || kind == ActionKind::timeout || kind == ActionKind::taskbar_restart;
 }
-
 }  // namespace standin

@@ -252,21 +252,16 @@ class DialogTests(NotifierTestCase):
                     "task dialog shown, title: [quorvane OpenJDK update available], header: [%s], icon: [121], "
                     "link: [%s]" % (HEADER, ADDRESS)])
 
-    def test_keyboard_selection_opens_nothing(self):
-        run = self.run_notifier("key")
-        self.assertEqual(run.status, 0)
-        self.assertEqual(run.showed("task dialog"), [])
-        self.assert_ends_with(run.events, [*GO_START, "'NIN_BALLOONTIMEOUT' event received",
-                                            "'NIN_BALLOONTIMEOUT' proceed", *WINDOW_END])
-
-    def test_second_click_and_time_out_while_the_dialog_is_open(self):
-        run = self.run_notifier("select,context,timeout,cancel")
+    def test_second_click_key_and_time_out_while_the_dialog_is_open(self):
+        run = self.run_notifier("key,context,timeout,cancel")
         self.assertEqual(run.status, 0)
         self.assert_ends_with(run.events, [
-            *GO_START, "'NIN_SELECT' event received", *DIALOG_OPEN,
+            *GO_START, "'NIN_KEYSELECT' event received", *DIALOG_OPEN,
             "'WM_CONTEXTMENU' event received", "additional update dialog prevented",
             "'NIN_BALLOONTIMEOUT' event received", *DIALOG_CANCEL, *WINDOW_END])
         self.assertEqual(len(run.showed("task dialog shown")), 1)
+        self.assertEqual(run.showed("window brought to the front"),
+                         ["window brought to the front, title: [quorvane OpenJDK update available]"])
 
     def test_expanding_shows_the_update_text(self):
         run = self.run_notifier("balloon,expand,close")
@@ -285,9 +280,10 @@ class DialogTests(NotifierTestCase):
         run = self.run_notifier("balloon,link")
         self.assertEqual(run.status, 0)
         self.assertEqual(self.opened(), [ADDRESS])
+        # The dialog ends through its own Cancel button once the link is done with.
         self.assert_ends_with(run.events, [
-            "'NIN_BALLOONUSERCLICK' event received", *DIALOG_OPEN, "update proceed selected",
-            "non-proceed dialog event received, code: [5]", "update dialog closed, result: [0]", *WINDOW_END])
+            "'NIN_BALLOONUSERCLICK' event received", *DIALOG_OPEN, "update proceed selected", *DIALOG_CANCEL,
+            *WINDOW_END])
         self.assertEqual(run.showed("task dialog shown, title: [quorvane OpenJDK update error]"), [])
 
     def test_failing_browser_shows_the_error_dialog_then_ends_normally(self):
@@ -295,8 +291,7 @@ class DialogTests(NotifierTestCase):
         self.assertEqual(run.status, 0)
         self.assertEqual(self.opened(), [ADDRESS])
         self.assert_ends_with(run.events, [
-            "update proceed selected", "'ShellExecuteW' fail, error: [31]",
-            "non-proceed dialog event received, code: [5]", "update dialog closed, result: [0]", *WINDOW_END])
+            "update proceed selected", "'ShellExecuteW' fail, error: [31]", *DIALOG_CANCEL, *WINDOW_END])
         self.assertEqual(run.showed("task dialog shown, title: [quorvane OpenJDK update error]"), [
             "task dialog shown, title: [quorvane OpenJDK update error], header: [Default web-browser launch error "
             "occured, update application will now exit], icon: [error]"])
@@ -311,6 +306,48 @@ class DialogTests(NotifierTestCase):
         self.assertIn("unexpected link not opened, href: [file:///etc/passwd]", run.events)
         self.assertNotIn("update proceed selected", run.events)
         self.assert_ends_with(run.events, [*DIALOG_CANCEL, *WINDOW_END])
+
+
+class TaskbarTests(NotifierTestCase):
+    """The taskbar comes late at log-on, restarts, or never comes."""
+
+    def setUp(self):
+        super().setUp()
+        self.write_version(SHIPPED + 1)
+
+    def test_late_restarted_and_missing_taskbar(self):
+        balloon_line = "balloon shown, title: [quorvane OpenJDK update available], text: [%s]" % BALLOON
+        cases = [
+            # name, actions, environment, status, balloons shown, a dialog opened
+            ("3 s late", None, {"NOTIFIER_TASKBAR_DELAY_MS": "3000"}, 0, 1, False),
+            ("restarted before the click", "taskbar-restart,select,cancel", {}, 0, 2, True),
+            ("restarted while the dialog is open", "select,taskbar-restart,cancel", {}, 0, 1, True),
+            ("never there", None, {"NOTIFIER_TASKBAR_DELAY_MS": "100000000", "NOTIFIER_TIMER_DIVISOR": "50"}, 1, 0,
+             False),
+        ]
+        for name, actions, environment, status, balloons, dialog in cases:
+            with self.subTest(name):
+                started = time.monotonic()
+                run = self.run_notifier(actions, **environment)
+                self.assertEqual(run.status, status)
+                self.assertEqual(run.showed("balloon shown"), [balloon_line] * balloons)
+                self.assertEqual(len(run.showed("task dialog shown")), 1 if dialog else 0)
+                if status == 0:
+                    self.assertEqual(run.showed("icon removed"), ["icon removed, tooltip: [quorvane OpenJDK update]"])
+                    self.assert_ends_with(run.events, WINDOW_END)
+                if actions and "taskbar-restart" in actions:
+                    self.assert_in_order(run.events, ["'TaskbarCreated' event received",
+                                                      "'Shell_NotifyIconW' version, result: [1]"])
+        # The retries wait 1 + 2 + 4 ... + 64 s, here 50 times faster; then the run gives up.
+        self.assertGreater(time.monotonic() - started, 127 / 50)
+        self.assertIn("icon not shown, next try in 64 s", run.events)
+        self.assertEqual(run.events[-6:-3], [
+            "icon retry due", "'Shell_NotifyIconW' main fail, error: [code: [1460], message: [This operation "
+            "returned because the timeout period expired.]]",
+            "taskbar not available in time, giving up, error: [code: [1460], message: [This operation returned "
+            "because the timeout period expired.]]"])
+        self.assertEqual(run.events[-3:], ["'WM_DESTROY' event received", "is due to delete notification",
+                                           "'Shell_NotifyIconW' delete, result: [0]"])
 
 
 class InstanceAndTracingTests(NotifierTestCase):

@@ -170,6 +170,25 @@ TEST_F(StandinTest, NotificationAreaChecksWhatItIsGiven) {
     EXPECT_TRUE(Shell_NotifyIconW(NIM_ADD, &data));
     EXPECT_FALSE(Shell_NotifyIconW(NIM_ADD, &data));  // already there
 
+    // The balloon's own picture must be a live icon: a bitmap or a destroyed icon is refused.
+    const std::string bitmap_path = temporary_file("balloon.bmp", small_bitmap());
+    const std::u16string wide_path(bitmap_path.begin(), bitmap_path.end());
+    const auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, wide_path.c_str(), IMAGE_BITMAP, 128, 128, LR_LOADFROMFILE));
+    ICONINFO parts{TRUE, 0, 0, CreateBitmap(128, 128, 1, 1, nullptr), bitmap};
+    const HICON picture = CreateIconIndirect(&parts);
+    ASSERT_NE(picture, nullptr);
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_USER;
+    for (const auto& [handle, accepted] : {std::pair<void*, BOOL>{bitmap, FALSE}, {picture, TRUE}}) {
+        data.hBalloonIcon = static_cast<HICON>(handle);
+        EXPECT_EQ(Shell_NotifyIconW(NIM_MODIFY, &data), accepted);
+    }
+    EXPECT_TRUE(DestroyIcon(picture));
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &data));
+    EXPECT_TRUE(DeleteObject(parts.hbmMask));
+    EXPECT_TRUE(DeleteObject(bitmap));
+    EXPECT_FALSE(DeleteObject(bitmap));
+
     data.uVersion = 5;
     EXPECT_FALSE(Shell_NotifyIconW(NIM_SETVERSION, &data));
     data.uVersion = NOTIFYICON_VERSION_4;

@@ -186,3 +186,47 @@ notifier_without_bitmap_case() {
   expect "... naming the window creation" grep -q "'CreateWindowExW' fail" "$(notifier_trace)"
   expect "... naming the bitmap load" grep -q "'LoadImageW' fail" "$(notifier_trace)"
 }
+
+# The hidden window is a top-level window that is never shown; after a taskbar restart (its icon
+# removed, "TaskbarCreated" broadcast by notifier_probe.exe) the icon comes back and a click on
+# it still opens the update dialog.
+notifier_taskbar_restart_case() {
+  local dialog
+  rm -f "$(notifier_trace)"
+  wine_program_start taskbar-restart "$NOTIFIER_EXE" -v
+  if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 || ! wine_tray_locate 20 >/dev/null; then
+    fail "GO run for the taskbar restart shows its icon"
+    notifier_end_leftovers
+    return
+  fi
+  expect "the notifier's hidden window is top-level and not visible" wine "$NOTIFIER_PROBE_EXE" window
+  expect "notifier_probe.exe removes the icon and broadcasts TaskbarCreated" wine "$NOTIFIER_PROBE_EXE" restart
+  local started=$SECONDS
+  # The trace is written at the end of the run only; the icon's return shows on the screen.
+  sleep 1
+  if wine_tray_click 1 10 && dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
+    pass "after the taskbar restart the icon is back and a click opens the update dialog"
+    expect "... within a few seconds" test $((SECONDS - started)) -lt 15
+    sleep 0.5
+    notifier_screenshot dialog-after-taskbar-restart
+    wine_window_focus "$dialog"
+    wine_keys Escape
+    expect_equal "... Esc ends the run with 0" 0 "$(wine_program_wait taskbar-restart 20)"
+    trace_has "... its trace: TaskbarCreated, icon added again, selection, dialog" \
+      "'TaskbarCreated' event received" "'Shell_NotifyIconW' version, result: [1]" "'NIN_SELECT' event received" \
+      "is due to show update dialog" "update dialog closed, result: [0]" "'Shell_NotifyIconW' delete, result: [1]"
+  else
+    fail "after the taskbar restart the icon is back and a click opens the update dialog"
+    notifier_screenshot taskbar-restart-failure
+    notifier_end_leftovers
+  fi
+}
+
+# What Wine cannot show: the balloon's picture is a 128 x 128 icon made by the notifier's own
+# loader, and the manifest in notifier.exe declares per-monitor v2 DPI awareness.
+notifier_picture_and_manifest_case() {
+  expect "the balloon picture made from icon.bmp is a 128 x 128 icon" \
+    wine "$NOTIFIER_PROBE_EXE" picture "$(wine_windows_path "$(dirname "$NOTIFIER_EXE")/icon.bmp")"
+  expect "notifier.exe's manifest declares PerMonitorV2 and true/pm" \
+    wine "$NOTIFIER_PROBE_EXE" manifest "$(wine_windows_path "$NOTIFIER_EXE")"
+}

@@ -85,11 +85,19 @@ PYTHONPATH=$repo/checker/tests python3 -m fixtures.demo_service "$WINE_SESSION_D
   >"$WINE_SESSION_DIR/service.log" 2>&1 &
 service_pid=$!
 export METADATA_SERVICE=$WINE_SESSION_DIR/service/service.json
+# The probe looks at the notifier from outside and runs its balloon-picture loader.
+export NOTIFIER_PROBE_EXE=$WINE_SESSION_DIR/notifier_probe.exe
+x86_64-w64-mingw32-g++-posix -std=c++17 -Wall -Wextra -O2 -static -municode -I"$repo" -o "$NOTIFIER_PROBE_EXE" \
+  "$here/notifier_probe.cpp" "$repo/notifier/balloon_picture.cpp" "$repo"/support/{diagnostic_text,text_conversion}.cpp \
+  "$repo"/support/{system_error,utf_conversion}_win32.cpp -luser32 -lgdi32 -lshell32 ||
+  fail "notifier_probe.exe builds"
 if wine_session_wait_for 30 test -f "$METADATA_SERVICE"; then
   notifier_nogo_cases
   notifier_meets_checker
   notifier_go_cancel_case
   notifier_go_link_case
+  notifier_taskbar_restart_case
+  notifier_picture_and_manifest_case
   notifier_without_bitmap_case
 else
   fail "the local metadata service starts"

@@ -1,0 +1,95 @@
+// Test helper for the Wine tests: looks at notifier.exe from outside, or runs its balloon-picture loader.
+//
+// Usage: notifier_probe.exe window            the notifier's hidden window: top-level and not visible?
+//        notifier_probe.exe restart           removes its icon and broadcasts "TaskbarCreated", as a
+//                                             restarted Explorer does
+//        notifier_probe.exe picture FILE      the loader's icon made from the bitmap FILE is 128 x 128
+//        notifier_probe.exe manifest EXE      EXE's manifest declares per-monitor v2 DPI awareness
+// Prints what it found; status 0 when the check holds, 1 otherwise. Built by the Wine tests with the
+// mingw-w64 cross compiler together with the notifier's loader; never run on the host.
+#include <cstdio>
+#include <string>
+
+#include "notifier/balloon_picture.hpp"
+
+namespace {
+
+const wchar_t* const window_class = L"e48e2be7-451e-48e5-8889-8c97c1485340";
+
+// Wine's FindWindowW also finds message-only windows, so the parent tells them apart.
+int check_window() {
+    const HWND window = FindWindowW(window_class, nullptr);
+    if (window == nullptr) {
+        std::printf("no window of the notifier's class\n");
+        return 1;
+    }
+    const bool top_level = GetAncestor(window, GA_PARENT) == GetDesktopWindow();
+    const bool visible = IsWindowVisible(window) != FALSE;
+    std::printf("top-level: %d, visible: %d\n", top_level, visible);
+    return top_level && !visible ? 0 : 1;
+}
+
+int restart_taskbar() {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = FindWindowW(window_class, nullptr);
+    data.uID = 1;
+    const BOOL deleted = Shell_NotifyIconW(NIM_DELETE, &data);
+    const BOOL posted = PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    std::printf("icon deleted: %d, broadcast posted: %d\n", deleted, posted);
+    return deleted && posted ? 0 : 1;
+}
+
+int check_picture(const wchar_t* path) {
+    std::string failed_call;
+    const notifier::OwnedIcon icon = notifier::load_balloon_picture(reinterpret_cast<const char16_t*>(path), failed_call);
+    ICONINFO parts{};
+    if (!icon.valid() || !GetIconInfo(icon.get(), &parts)) {
+        std::printf("no icon, failed call: %s, error: %lu\n", failed_call.c_str(), GetLastError());
+        return 1;
+    }
+    BITMAP colour{};
+    const int read = GetObjectW(parts.hbmColor, sizeof(colour), &colour);
+    DeleteObject(parts.hbmColor);
+    DeleteObject(parts.hbmMask);
+    std::printf("icon: %d, size: %ldx%ld\n", parts.fIcon, colour.bmWidth, colour.bmHeight);
+    return read != 0 && parts.fIcon && colour.bmWidth == 128 && colour.bmHeight == 128 ? 0 : 1;
+}
+
+int check_manifest(const wchar_t* program) {
+    const HMODULE module = LoadLibraryExW(program, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HRSRC resource = module == nullptr ? nullptr : FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    const HGLOBAL loaded = resource == nullptr ? nullptr : LoadResource(module, resource);
+    if (loaded == nullptr) {
+        std::printf("no manifest resource, error: %lu\n", GetLastError());
+        return 1;
+    }
+    const std::string text(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, resource));
+    const bool v2 = text.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                              "PerMonitorV2</dpiAwareness>") != std::string::npos;
+    const bool per_monitor = text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
+                                       "true/pm</dpiAware>") != std::string::npos;
+    std::printf("PerMonitorV2: %d, true/pm: %d\n", v2, per_monitor);
+    FreeLibrary(module);
+    return v2 && per_monitor ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"window" && argc == 2) {
+        return check_window();
+    }
+    if (command == L"restart" && argc == 2) {
+        return restart_taskbar();
+    }
+    if (command == L"picture" && argc == 3) {
+        return check_picture(argv[2]);
+    }
+    if (command == L"manifest" && argc == 3) {
+        return check_manifest(argv[2]);
+    }
+    std::fprintf(stderr, "usage: notifier_probe.exe window | restart | picture FILE | manifest EXE\n");
+    return 2;
+}
