@@ -1,8 +1,8 @@
-"""checker.exe under Wine with what the user's Windows supplies: the roots of the system store
-when no CA file is configured, and the proxy of the user's Internet settings (a fixed proxy, its
-bypass list, a configuration script, automatic detection).
+"""checker.exe under Wine with what the user's Windows supplies: the chain engine's verdict on the
+server's certificate when no CA file is configured, and the proxy of the user's Internet settings
+(a fixed proxy, its bypass list, a configuration script, automatic detection).
 
-The test CA goes into the current user's ROOT store of the prefix through add_root_certificate.exe
+The test roots go into the current user's ROOT store of the prefix through add_root_certificate.exe
 (ADD_ROOT_CERTIFICATE_EXE); the Internet settings are written into the prefix's registry per case.
 Both are removed again when a class ends, so the other Wine tests see the prefix as it was.
 
@@ -29,7 +29,7 @@ from fixtures.nginx_server import NginxServer
 from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
 from fixtures.squid_proxy import SquidProxy
-from fixtures.tls import PROXIED_HOST_NAME
+from fixtures.tls import PROXIED_HOST_NAME, make_incomplete_chain_pki
 
 DM = dm_response(padding_elements=20)
 
@@ -89,16 +89,25 @@ def connection_error(cause: str) -> str:
     return re.escape("HTTP connection error: [") + cause + re.escape("\nHTTP connection error]")
 
 
-class ScriptServer:
-    """An HTTP server on 127.0.0.1 that serves one proxy auto-configuration script at /proxy.pac."""
+def refusal(cause: str) -> str:
+    """The message of a run whose server certificate Windows refused for cause (a pattern)."""
+    return connection_error(re.escape("Certificate refused by Windows: [") + cause + r"\], error: \[[^\n]*\]\n"
+                            r"[^\n]*SSL certificate problem: application verification failure")
 
-    def __init__(self, script: str):
-        body = script.encode()
+
+class FileServer:
+    """An HTTP server on 127.0.0.1 that serves the files put into `files` ({path: (content type,
+    bytes)}) and records the paths asked for in `requests`."""
+
+    def __init__(self):
+        files, requests = {}, []
 
         class Handler(BaseHTTPRequestHandler):
             def do_GET(self):  # noqa: N802 (the name http.server calls)
-                self.send_response(200 if self.path == "/proxy.pac" else 404)
-                self.send_header("Content-Type", "application/x-ns-proxy-autoconfig")
+                requests.append(self.path)
+                content_type, body = files.get(self.path, ("text/plain", b"not found"))
+                self.send_response(200 if self.path in files else 404)
+                self.send_header("Content-Type", content_type)
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
@@ -106,10 +115,13 @@ class ScriptServer:
             def log_message(self, *arguments):
                 pass
 
+        self.files, self.requests = files, requests
         self.server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
-        self.url = f"http://127.0.0.1:{self.server.server_address[1]}/proxy.pac"
+
+    def url(self, path: str) -> str:
+        return f"http://127.0.0.1:{self.server.server_address[1]}{path}"
 
     def stop(self):
         self.server.shutdown()
@@ -177,8 +189,7 @@ class SystemTrustTest(SystemSettingsTestCase):
         remove_root_certificate(self.pki.ca_certificate)
         set_internet_settings(DIRECT)
         result, events, _ = self.run_traced(self.direct_url)
-        self.assert_failure_line(
-            result, connection_error(r"[^\n]*SSL certificate problem: unable to get local issuer certificate"), 0)
+        self.assert_failure_line(result, refusal(re.escape("certificate chain ends in an untrusted root")), 0)
         self.assertEqual(events, [proxy_event("direct", "none")])
 
         added = add_root_certificate(self.pki.ca_certificate)
@@ -191,6 +202,59 @@ class SystemTrustTest(SystemSettingsTestCase):
         self.workspace.version_file.unlink()
         result, _, _ = self.run_traced(self.direct_url, curl_cainfo_filename=to_checker_path(missing))
         self.assert_failure_line(result, re.escape(f"Cannot open file: [{to_checker_path(missing)}]") + r".*", 0)
+
+
+class ChainEngineTest(SystemSettingsTestCase):
+    """Servers named localhost that send only their own certificate, issued by an intermediate
+    that a loopback HTTP server hands out at the certificate's issuer address; the root is in the
+    ROOT store."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.issuer_server = FileServer()
+        cls.addClassCleanup(cls.issuer_server.stop)
+        folder = tempfile.TemporaryDirectory(prefix="checker-wine-chain-")
+        cls.addClassCleanup(folder.cleanup)
+        cls.chain = make_incomplete_chain_pki(folder.name, cls.issuer_server.url("/intermediate.cer"))
+        cls.issuer_server.files["/intermediate.cer"] = ("application/pkix-cert",
+                                                        cls.chain.intermediate_der.read_bytes())
+        cls.addClassCleanup(remove_root_certificate, cls.chain.root)
+        added = add_root_certificate(cls.chain.root)
+        if added.returncode != 0:
+            raise RuntimeError("add_root_certificate.exe failed: " + added.stderr)
+        set_internet_settings(DIRECT)
+
+    def serve(self, certificate) -> str:
+        """Starts nginx with certificate alone and returns the document's address at localhost."""
+        server = NginxServer(self.document_root, certificate).start()
+        self.addCleanup(server.stop)
+        return server.url("dm.json", "localhost")
+
+    def test_the_missing_intermediate_is_fetched_from_the_issuer_address(self):
+        url = self.serve(self.chain.localhost)
+        result, _, _ = self.run_traced(url)
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        self.assertIn("/intermediate.cer", self.issuer_server.requests)
+
+        # A configured CA file stays the only trust, decided by OpenSSL, which fetches nothing.
+        result, _, _ = self.run_traced(url, curl_cainfo_filename=to_checker_path(self.chain.root))
+        self.assert_failure_line(
+            result, connection_error(r"[^\n]*SSL certificate problem: unable to get local issuer certificate"), 0)
+
+    def test_a_refused_certificate_names_its_cause_and_nothing_is_stored(self):
+        cases = [
+            ("issued for another name", self.chain.other_host,
+             re.escape("the certificate is not valid for host: [localhost]")),
+            ("from a root that is not in the store", self.pki.unknown_ca,
+             re.escape("certificate chain ends in an untrusted root")),
+            ("expired", self.chain.expired, re.escape("the certificate has expired")),
+        ]
+        for name, certificate, cause in cases:
+            with self.subTest(name):
+                result, _, _ = self.run_traced(self.serve(certificate))
+                self.assert_failure_line(result, refusal(cause), 0)
+                self.assertFalse(self.workspace.version_file.exists())
 
 
 class InternetSettingsTest(SystemSettingsTestCase):
@@ -206,12 +270,13 @@ class InternetSettingsTest(SystemSettingsTestCase):
         cls.proxy = SquidProxy(hosts={PROXIED_HOST_NAME: "127.0.0.1"}).start()
         cls.addClassCleanup(cls.proxy.stop)
         cls.proxy_address = f"127.0.0.1:{cls.proxy.port}"
-        cls.script_server = ScriptServer(
+        cls.script_server = FileServer()
+        cls.addClassCleanup(cls.script_server.stop)
+        cls.script_server.files["/proxy.pac"] = ("application/x-ns-proxy-autoconfig", (
             'function FindProxyForURL(url, host) {\n'
             f'    if (host == "{PROXIED_HOST_NAME}") return "PROXY {cls.proxy_address}";\n'
             '    return "DIRECT";\n'
-            '}\n')
-        cls.addClassCleanup(cls.script_server.stop)
+            '}\n').encode())
         cls.silent_server = SilentServer()
         cls.addClassCleanup(cls.silent_server.stop)
 
@@ -252,7 +317,7 @@ class InternetSettingsTest(SystemSettingsTestCase):
         self.assert_direct("system fixed")
 
     def test_configuration_script(self):
-        set_internet_settings(DIRECT | SCRIPT, script=self.script_server.url)
+        set_internet_settings(DIRECT | SCRIPT, script=self.script_server.url("/proxy.pac"))
         self.assert_through_proxy(self.proxied_url, [proxy_event(self.proxy_address, "system script")])
         # The same script says DIRECT for any other host.
         self.assert_direct("system script")
