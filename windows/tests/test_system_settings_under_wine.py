@@ -13,6 +13,7 @@ import hashlib
 import json
 import os
 import re
+import select
 import socket
 import ssl
 import struct
@@ -154,6 +155,61 @@ class SilentServer:
             connection.close()
 
 
+class TlsTunnelProxy:
+    """An HTTPS proxy on 127.0.0.1: TLS with the given certificate, then one CONNECT tunnel per
+    connection. `tunnels` records the targets it connected to."""
+
+    def __init__(self, certificate):
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.load_cert_chain(certificate.certificate, certificate.key)
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        self.tunnels = []
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._serve, args=(connection,), daemon=True).start()
+
+    def _serve(self, connection):
+        connection.settimeout(10)
+        try:
+            with self.context.wrap_socket(connection, server_side=True) as client:
+                head = b""
+                while b"\r\n\r\n" not in head:
+                    chunk = client.recv(4096)
+                    if not chunk:
+                        return
+                    head += chunk
+                target = head.split(b" ")[1].decode()
+                host, port = target.rsplit(":", 1)
+                with socket.create_connection((host, int(port)), timeout=10) as upstream:
+                    self.tunnels.append(target)
+                    client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+                    self._relay(client, upstream)
+        except (OSError, ValueError, IndexError):
+            pass  # a client that refuses the certificate ends the handshake
+
+    @staticmethod
+    def _relay(client, upstream):
+        while True:
+            readable = [client] if client.pending() else select.select([client, upstream], [], [], 10)[0]
+            if not readable:
+                return
+            for source in readable:
+                data = source.recv(65536)
+                if not data:
+                    return
+                (upstream if source is client else client).sendall(data)
+
+    def stop(self):
+        self.listener.close()
+
+
 class SystemSettingsTestCase(CheckerTestCase):
     """Shared set-up: the test CA, a metadata service on 127.0.0.1 and a traced run."""
 
@@ -241,6 +297,24 @@ class ChainEngineTest(SystemSettingsTestCase):
         result, _, _ = self.run_traced(url, curl_cainfo_filename=to_checker_path(self.chain.root))
         self.assert_failure_line(
             result, connection_error(r"[^\n]*SSL certificate problem: unable to get local issuer certificate"), 0)
+
+    def test_an_https_proxy_is_judged_by_the_chain_engine_too(self):
+        url = self.serve(self.chain.localhost)
+        for name, certificate, expected in [
+            ("trusted", self.chain.localhost, None),
+            ("issued for another name", self.chain.other_host,
+             re.escape("the certificate is not valid for host: [localhost]")),
+        ]:
+            with self.subTest(name):
+                proxy = TlsTunnelProxy(certificate)
+                self.addCleanup(proxy.stop)
+                result, _, _ = self.run_traced(url, curl_proxy=f"https://localhost:{proxy.port}")
+                if expected is None:
+                    self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+                    self.assertEqual(proxy.tunnels, [url.split("/")[2]])
+                else:
+                    self.assert_failure_line(result, refusal(expected), 0)
+                    self.assertEqual(proxy.tunnels, [])
 
     def test_a_refused_certificate_names_its_cause_and_nothing_is_stored(self):
         cases = [
