@@ -162,7 +162,9 @@ void CurlTransfer::apply_trust() {
         easy_.set_option_string(CURLOPT_CAINFO, config_.curl_cainfo_filename);
         // The configured file is the only trust: no CA folder of libcurl's build besides it.
         easy_.clear_option_text(CURLOPT_CAPATH);
-    } else if (config_.curl_ssl_verifypeer && system_certificate_verifier_exists()) {
+    } else if (config_.curl_ssl_verifypeer && config_.curl_crlfile_filename.empty() &&
+               system_certificate_verifier_exists()) {
+        // A configured revocation list is OpenSSL's to check: the system's verifier would skip it.
         apply_system_verifier();
     } else {
         easy_.set_option_long(CURLOPT_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));

@@ -30,7 +30,7 @@ from fixtures.nginx_server import NginxServer
 from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
 from fixtures.squid_proxy import SquidProxy
-from fixtures.tls import PROXIED_HOST_NAME, make_incomplete_chain_pki
+from fixtures.tls import PROXIED_HOST_NAME, ServerCertificate, make_incomplete_chain_pki, make_revocation_list
 
 DM = dm_response(padding_elements=20)
 
@@ -253,9 +253,14 @@ class SystemTrustTest(SystemSettingsTestCase):
         result, _, _ = self.run_traced(self.direct_url)
         self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
 
+        # A configured revocation list is still checked (by OpenSSL, with the system's roots).
+        crl = make_revocation_list(self.workspace.root / "crl", ServerCertificate(
+            self.pki.ca_certificate, self.pki.folder / "test-ca.key"), self.pki.loopback.certificate)
+        result, _, _ = self.run_traced(self.direct_url, curl_crlfile_filename=to_checker_path(crl))
+        self.assert_failure_line(result, connection_error(r"[^\n]*SSL certificate problem: certificate revoked"), 0)
+
         # A configured CA file is the only trust, and one that is missing is named.
         missing = self.workspace.root / "certs" / "missing-ca.pem"
-        self.workspace.version_file.unlink()
         result, _, _ = self.run_traced(self.direct_url, curl_cainfo_filename=to_checker_path(missing))
         self.assert_failure_line(result, re.escape(f"Cannot open file: [{to_checker_path(missing)}]") + r".*", 0)
 
