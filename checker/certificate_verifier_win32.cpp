@@ -202,12 +202,14 @@ std::string chain_refusal(X509_STORE_CTX* store_context, const CurlTransfer& tra
     const std::string host_name = checked_host_name(store_context, transfer.checks_host_name());
     // What is left of the run's deadline; 0 (the system's default) only when the run has none.
     const ScopedResource<ChainContext> chain = build_chain(store_context, transfer.deadline().curl_timeout_millis());
-    const DWORD code = refusal_code(chain.get()->TrustStatus.dwErrorStatus, policy_error(chain.get(), host_name));
+    const DWORD trust_errors = chain.get()->TrustStatus.dwErrorStatus;
+    const DWORD code = refusal_code(trust_errors, policy_error(chain.get(), host_name));
     if (code == 0) {
         return std::string();
     }
+    // The chain's error bits (CERT_TRUST_*) too, for support: the policy may name only one cause.
     return "Certificate refused by Windows: [" + refusal_cause(code, host_name) + "], error: [" +
-           system_error_message(code) + "]";
+           system_error_message(code) + "], trust status: [" + to_string(uint32_t{trust_errors}) + "]";
 }
 
 // Records why the chain is refused and fails OpenSSL's verification; never throws.
