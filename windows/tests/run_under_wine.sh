@@ -66,7 +66,7 @@ CHECKER_COMMAND="wine $CHECKER_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA
   timeout 600 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/checker.counts" "${checker_suites[@]}"
 add_counts_from "$WINE_SESSION_DIR/checker.counts" "checker suites"
 
-section "checker.exe: the system's roots and the user's Internet settings"
+section "checker.exe: the system's trust and the user's Internet settings"
 export ADD_ROOT_CERTIFICATE_EXE=$WINE_SESSION_DIR/add_root_certificate.exe
 if x86_64-w64-mingw32-g++-posix -std=c++17 -Wall -Wextra -O2 -static -o "$ADD_ROOT_CERTIFICATE_EXE" \
   "$here/add_root_certificate.cpp" -lcrypt32; then
