@@ -72,8 +72,8 @@ ScopedResource<CertificateContext> add_to_store(HCERTSTORE store, X509* certific
 }
 
 // The chain engine's chain for the peer's certificate, with the other certificates it sent as
-// candidates for the intermediates; its fetches (issuers, CRLs, OCSP) end after timeout_millis
-// together (0: the system's default).
+// candidates for the intermediates. Each of its fetches (issuers, roots) ends after
+// timeout_millis, the revocation fetches (CRLs, OCSP) all together; 0 is the system's default.
 ScopedResource<ChainContext> build_chain(X509_STORE_CTX* store_context, DWORD timeout_millis) {
     const ScopedResource<CertificateStore> sent(
         CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
