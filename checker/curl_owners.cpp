@@ -109,6 +109,12 @@ void CurlEasy::set_option_function(CURLoption option, curl_write_callback functi
     }
 }
 
+void CurlEasy::set_option_function(CURLoption option, curl_ssl_ctx_callback function, const char* option_name) {
+    if (curl_easy_setopt(handle_.get(), option, function) != CURLE_OK) {
+        throw CheckerException("Error setting option: [" + std::string(option_name) + "]");
+    }
+}
+
 void CurlEasy::set_option_bool(CURLoption option, bool value) {
     if (curl_easy_setopt(handle_.get(), option, value ? 1L : 0L) != CURLE_OK) {
         throw CheckerException(setopt_failure(option, to_string(value)));

@@ -70,6 +70,8 @@ public:
     void set_option_constant(CURLoption option, long value, const char* option_name);
     // A callback of the write-function type (body and header data); a failure names the option.
     void set_option_function(CURLoption option, curl_write_callback function, const char* option_name);
+    // The same for the TLS context callback (CURLOPT_SSL_CTX_FUNCTION).
+    void set_option_function(CURLoption option, curl_ssl_ctx_callback function, const char* option_name);
     void set_option_bool(CURLoption option, bool value);
     // An empty text is not applied.
     void set_option_string(CURLoption option, const std::string& value);

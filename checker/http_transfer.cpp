@@ -6,6 +6,7 @@
 #include <cstring>
 #include <exception>
 
+#include "checker/certificate_verifier.hpp"
 #include "checker/metadata_signature.hpp"
 #include "checker/proxy_choice.hpp"
 #include "checker/socket_wait.hpp"
@@ -170,11 +171,24 @@ void CurlTransfer::apply_trust() {
         easy_.set_option_string(CURLOPT_CAINFO, config_.curl_cainfo_filename);
         // The configured file is the only trust: no CA folder of libcurl's build besides it.
         easy_.clear_option_text(CURLOPT_CAPATH);
+    } else if (config_.curl_ssl_verifypeer && config_.curl_crlfile_filename.empty() &&
+               system_certificate_verifier_exists()) {
+        // A configured revocation list is OpenSSL's to check: the system's verifier would skip it.
+        apply_system_verifier();
     } else {
         easy_.set_option_long(CURLOPT_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));
     }
     // A proxy spoken to over TLS is the user's network's: the system's roots vouch for it.
     easy_.set_option_long(CURLOPT_PROXY_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));
+}
+
+void CurlTransfer::apply_system_verifier() {
+    // libcurl hands every new OpenSSL context to this one function, an HTTPS proxy's too, so the
+    // system decides about the proxy's certificate as well (the roots of CURLOPT_PROXY_SSL_OPTIONS
+    // then go unused).
+    easy_.set_option_pointer(CURLOPT_SSL_CTX_DATA, this);
+    easy_.set_option_function(CURLOPT_SSL_CTX_FUNCTION, install_system_certificate_verifier,
+                              "CURLOPT_SSL_CTX_FUNCTION");
 }
 
 void CurlTransfer::apply_proxy(const ProxyChoice& choice) {

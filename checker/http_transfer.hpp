@@ -69,10 +69,17 @@ public:
     void record_callback_error(const std::string& text);
     const std::string& callback_errors() const { return callback_errors_; }
 
+    // What the certificate verifier's callback reads: the run's deadline, and whether the
+    // certificate must name the host (curl_ssl_verifyhost).
+    const RunDeadline& deadline() const { return deadline_; }
+    bool checks_host_name() const { return config_.curl_ssl_verifyhost; }
+
 private:
     void trace(const std::string& event_text);
-    // CA file or the system's roots; never both.
+    // CA file, the system's verifier or the system's roots; never two of them.
     void apply_trust();
+    // The system's verifier decides about the server's and an HTTPS proxy's certificates.
+    void apply_system_verifier();
     void apply_proxy(const ProxyChoice& choice);
     // The proxy (empty: none) and how it is answered when it asks for credentials.
     void use_proxy(const std::string& proxy);

@@ -13,3 +13,8 @@
 #include <windows.h>
 // After <windows.h>, which it needs; the checker asks WinHTTP for the Internet settings.
 #include <winhttp.h>
+// The chain engine, for the certificate verifier; CERT_CHAIN_PARA then has its time-out member.
+// wincrypt.h defines X509_NAME and a few more OpenSSL names as macros: OpenSSL's headers, included
+// after this one, take them back.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
+#include <wincrypt.h>

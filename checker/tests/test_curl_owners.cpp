@@ -55,7 +55,8 @@ TEST_F(CurlOwnersTest, EachSetterKindNamesItsFailureWithoutSecrets) {
     EXPECT_EQ(failure_of([&] { easy.set_option_constant(unknown_long_option, 1, "CURLOPT_SOMETHING"); }),
               "Error setting option: [CURLOPT_SOMETHING]");
     const auto unknown_function_option = static_cast<CURLoption>(CURLOPTTYPE_FUNCTIONPOINT + 9999);
-    EXPECT_EQ(failure_of([&] { easy.set_option_function(unknown_function_option, nullptr, "CURLOPT_CALLBACK"); }),
+    const curl_write_callback no_function = nullptr;
+    EXPECT_EQ(failure_of([&] { easy.set_option_function(unknown_function_option, no_function, "CURLOPT_CALLBACK"); }),
               "Error setting option: [CURLOPT_CALLBACK]");
     const auto unknown_offset_option = static_cast<CURLoption>(CURLOPTTYPE_OFF_T + 9999);
     EXPECT_EQ(failure_of([&] { easy.set_option_offset(unknown_offset_option, 0); }), "");

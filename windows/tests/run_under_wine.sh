@@ -68,13 +68,14 @@ CHECKER_COMMAND="wine $CHECKER_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA
   timeout 600 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/checker.counts" "${checker_suites[@]}"
 add_counts_from "$WINE_SESSION_DIR/checker.counts" "checker suites"
 
-section "checker.exe: the system's roots and the user's Internet settings"
+section "checker.exe: the system's trust and the user's Internet settings"
 export ADD_ROOT_CERTIFICATE_EXE=$WINE_SESSION_DIR/add_root_certificate.exe
 if x86_64-w64-mingw32-g++-posix -std=c++17 -Wall -Wextra -O2 -static -o "$ADD_ROOT_CERTIFICATE_EXE" \
   "$here/add_root_certificate.cpp" -lcrypt32; then
   CHECKER_COMMAND="wine $CHECKER_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA=$WINE_LOCAL_APP_DATA \
     timeout 300 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/settings.counts" \
-    test_system_settings_under_wine.SystemTrustTest test_system_settings_under_wine.InternetSettingsTest
+    test_system_settings_under_wine.SystemTrustTest test_system_settings_under_wine.ChainEngineTest \
+    test_system_settings_under_wine.InternetSettingsTest
   add_counts_from "$WINE_SESSION_DIR/settings.counts" "system settings"
 else
   fail "add_root_certificate.exe builds"

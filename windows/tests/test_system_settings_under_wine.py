@@ -1,8 +1,8 @@
-"""checker.exe under Wine with what the user's Windows supplies: the roots of the system store
-when no CA file is configured, and the proxy of the user's Internet settings (a fixed proxy, its
-bypass list, a configuration script, automatic detection).
+"""checker.exe under Wine with what the user's Windows supplies: the chain engine's verdict on the
+server's certificate when no CA file is configured, and the proxy of the user's Internet settings
+(a fixed proxy, its bypass list, a configuration script, automatic detection).
 
-The test CA goes into the current user's ROOT store of the prefix through add_root_certificate.exe
+The test roots go into the current user's ROOT store of the prefix through add_root_certificate.exe
 (ADD_ROOT_CERTIFICATE_EXE); the Internet settings are written into the prefix's registry per case.
 Both are removed again when a class ends, so the other Wine tests see the prefix as it was.
 
@@ -13,6 +13,7 @@ import hashlib
 import json
 import os
 import re
+import select
 import socket
 import ssl
 import struct
@@ -29,7 +30,7 @@ from fixtures.nginx_server import NginxServer
 from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
 from fixtures.squid_proxy import SquidProxy
-from fixtures.tls import PROXIED_HOST_NAME
+from fixtures.tls import PROXIED_HOST_NAME, ServerCertificate, make_incomplete_chain_pki, make_revocation_list
 
 DM = dm_response(padding_elements=20)
 
@@ -89,16 +90,25 @@ def connection_error(cause: str) -> str:
     return re.escape("HTTP connection error: [") + cause + re.escape("\nHTTP connection error]")
 
 
-class ScriptServer:
-    """An HTTP server on 127.0.0.1 that serves one proxy auto-configuration script at /proxy.pac."""
+def refusal(cause: str) -> str:
+    """The message of a run whose server certificate Windows refused for cause (a pattern)."""
+    return connection_error(re.escape("Certificate refused by Windows: [") + cause + r"\], error: \[[^\n]*\]\n"
+                            r"[^\n]*SSL certificate problem: application verification failure")
 
-    def __init__(self, script: str):
-        body = script.encode()
+
+class FileServer:
+    """An HTTP server on 127.0.0.1 that serves the files put into `files` ({path: (content type,
+    bytes)}) and records the paths asked for in `requests`."""
+
+    def __init__(self):
+        files, requests = {}, []
 
         class Handler(BaseHTTPRequestHandler):
             def do_GET(self):  # noqa: N802 (the name http.server calls)
-                self.send_response(200 if self.path == "/proxy.pac" else 404)
-                self.send_header("Content-Type", "application/x-ns-proxy-autoconfig")
+                requests.append(self.path)
+                content_type, body = files.get(self.path, ("text/plain", b"not found"))
+                self.send_response(200 if self.path in files else 404)
+                self.send_header("Content-Type", content_type)
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
@@ -106,10 +116,13 @@ class ScriptServer:
             def log_message(self, *arguments):
                 pass
 
+        self.files, self.requests = files, requests
         self.server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()
-        self.url = f"http://127.0.0.1:{self.server.server_address[1]}/proxy.pac"
+
+    def url(self, path: str) -> str:
+        return f"http://127.0.0.1:{self.server.server_address[1]}{path}"
 
     def stop(self):
         self.server.shutdown()
@@ -140,6 +153,61 @@ class SilentServer:
         self.listener.close()
         for connection in self.connections:
             connection.close()
+
+
+class TlsTunnelProxy:
+    """An HTTPS proxy on 127.0.0.1: TLS with the given certificate, then one CONNECT tunnel per
+    connection. `tunnels` records the targets it connected to."""
+
+    def __init__(self, certificate):
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.load_cert_chain(certificate.certificate, certificate.key)
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.port = self.listener.getsockname()[1]
+        self.tunnels = []
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._serve, args=(connection,), daemon=True).start()
+
+    def _serve(self, connection):
+        connection.settimeout(10)
+        try:
+            with self.context.wrap_socket(connection, server_side=True) as client:
+                head = b""
+                while b"\r\n\r\n" not in head:
+                    chunk = client.recv(4096)
+                    if not chunk:
+                        return
+                    head += chunk
+                target = head.split(b" ")[1].decode()
+                host, port = target.rsplit(":", 1)
+                with socket.create_connection((host, int(port)), timeout=10) as upstream:
+                    self.tunnels.append(target)
+                    client.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+                    self._relay(client, upstream)
+        except (OSError, ValueError, IndexError):
+            pass  # a client that refuses the certificate ends the handshake
+
+    @staticmethod
+    def _relay(client, upstream):
+        while True:
+            readable = [client] if client.pending() else select.select([client, upstream], [], [], 10)[0]
+            if not readable:
+                return
+            for source in readable:
+                data = source.recv(65536)
+                if not data:
+                    return
+                (upstream if source is client else client).sendall(data)
+
+    def stop(self):
+        self.listener.close()
 
 
 class SystemSettingsTestCase(CheckerTestCase):
@@ -177,8 +245,7 @@ class SystemTrustTest(SystemSettingsTestCase):
         remove_root_certificate(self.pki.ca_certificate)
         set_internet_settings(DIRECT)
         result, events, _ = self.run_traced(self.direct_url)
-        self.assert_failure_line(
-            result, connection_error(r"[^\n]*SSL certificate problem: unable to get local issuer certificate"), 0)
+        self.assert_failure_line(result, refusal(re.escape("certificate chain ends in an untrusted root")), 0)
         self.assertEqual(events, [proxy_event("direct", "none")])
 
         added = add_root_certificate(self.pki.ca_certificate)
@@ -186,11 +253,87 @@ class SystemTrustTest(SystemSettingsTestCase):
         result, _, _ = self.run_traced(self.direct_url)
         self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
 
+        # A configured revocation list is still checked (by OpenSSL, with the system's roots).
+        crl = make_revocation_list(self.workspace.root / "crl", ServerCertificate(
+            self.pki.ca_certificate, self.pki.folder / "test-ca.key"), self.pki.loopback.certificate)
+        result, _, _ = self.run_traced(self.direct_url, curl_crlfile_filename=to_checker_path(crl))
+        self.assert_failure_line(result, connection_error(r"[^\n]*SSL certificate problem: certificate revoked"), 0)
+
         # A configured CA file is the only trust, and one that is missing is named.
         missing = self.workspace.root / "certs" / "missing-ca.pem"
-        self.workspace.version_file.unlink()
         result, _, _ = self.run_traced(self.direct_url, curl_cainfo_filename=to_checker_path(missing))
         self.assert_failure_line(result, re.escape(f"Cannot open file: [{to_checker_path(missing)}]") + r".*", 0)
+
+
+class ChainEngineTest(SystemSettingsTestCase):
+    """Servers named localhost that send only their own certificate, issued by an intermediate
+    that a loopback HTTP server hands out at the certificate's issuer address; the root is in the
+    ROOT store."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.issuer_server = FileServer()
+        cls.addClassCleanup(cls.issuer_server.stop)
+        folder = tempfile.TemporaryDirectory(prefix="checker-wine-chain-")
+        cls.addClassCleanup(folder.cleanup)
+        cls.chain = make_incomplete_chain_pki(folder.name, cls.issuer_server.url("/intermediate.cer"))
+        cls.issuer_server.files["/intermediate.cer"] = ("application/pkix-cert",
+                                                        cls.chain.intermediate_der.read_bytes())
+        cls.addClassCleanup(remove_root_certificate, cls.chain.root)
+        added = add_root_certificate(cls.chain.root)
+        if added.returncode != 0:
+            raise RuntimeError("add_root_certificate.exe failed: " + added.stderr)
+        set_internet_settings(DIRECT)
+
+    def serve(self, certificate) -> str:
+        """Starts nginx with certificate alone and returns the document's address at localhost."""
+        server = NginxServer(self.document_root, certificate).start()
+        self.addCleanup(server.stop)
+        return server.url("dm.json", "localhost")
+
+    def test_the_missing_intermediate_is_fetched_from_the_issuer_address(self):
+        url = self.serve(self.chain.localhost)
+        result, _, _ = self.run_traced(url)
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        self.assertIn("/intermediate.cer", self.issuer_server.requests)
+
+        # A configured CA file stays the only trust, decided by OpenSSL, which fetches nothing.
+        result, _, _ = self.run_traced(url, curl_cainfo_filename=to_checker_path(self.chain.root))
+        self.assert_failure_line(
+            result, connection_error(r"[^\n]*SSL certificate problem: unable to get local issuer certificate"), 0)
+
+    def test_an_https_proxy_is_judged_by_the_chain_engine_too(self):
+        url = self.serve(self.chain.localhost)
+        for name, certificate, expected in [
+            ("trusted", self.chain.localhost, None),
+            ("issued for another name", self.chain.other_host,
+             re.escape("the certificate is not valid for host: [localhost]")),
+        ]:
+            with self.subTest(name):
+                proxy = TlsTunnelProxy(certificate)
+                self.addCleanup(proxy.stop)
+                result, _, _ = self.run_traced(url, curl_proxy=f"https://localhost:{proxy.port}")
+                if expected is None:
+                    self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+                    self.assertEqual(proxy.tunnels, [url.split("/")[2]])
+                else:
+                    self.assert_failure_line(result, refusal(expected), 0)
+                    self.assertEqual(proxy.tunnels, [])
+
+    def test_a_refused_certificate_names_its_cause_and_nothing_is_stored(self):
+        cases = [
+            ("issued for another name", self.chain.other_host,
+             re.escape("the certificate is not valid for host: [localhost]")),
+            ("from a root that is not in the store", self.pki.unknown_ca,
+             re.escape("certificate chain ends in an untrusted root")),
+            ("expired", self.chain.expired, re.escape("the certificate has expired")),
+        ]
+        for name, certificate, cause in cases:
+            with self.subTest(name):
+                result, _, _ = self.run_traced(self.serve(certificate))
+                self.assert_failure_line(result, refusal(cause), 0)
+                self.assertFalse(self.workspace.version_file.exists())
 
 
 class InternetSettingsTest(SystemSettingsTestCase):
@@ -208,12 +351,13 @@ class InternetSettingsTest(SystemSettingsTestCase):
         cls.proxy_address = f"127.0.0.1:{cls.proxy.port}"
         # The script names squid only when it is asked about scheme, host and port alone.
         proxied_origin = f"https://{PROXIED_HOST_NAME}:{cls.proxied_server.port}/"
-        cls.script_server = ScriptServer(
+        cls.script_server = FileServer()
+        cls.addClassCleanup(cls.script_server.stop)
+        cls.script_server.files["/proxy.pac"] = ("application/x-ns-proxy-autoconfig", (
             'function FindProxyForURL(url, host) {\n'
             f'    if (url == "{proxied_origin}") return "PROXY {cls.proxy_address}";\n'
             '    return "DIRECT";\n'
-            '}\n')
-        cls.addClassCleanup(cls.script_server.stop)
+            '}\n').encode())
         cls.silent_server = SilentServer()
         cls.addClassCleanup(cls.silent_server.stop)
 
@@ -260,7 +404,7 @@ class InternetSettingsTest(SystemSettingsTestCase):
         self.assert_direct("system fixed")
 
     def test_configuration_script(self):
-        set_internet_settings(DIRECT | SCRIPT, script=self.script_server.url)
+        set_internet_settings(DIRECT | SCRIPT, script=self.script_server.url("/proxy.pac"))
         self.assert_through_proxy(self.proxied_url, [proxy_event(self.proxy_address, "system script")])
         # The same script says DIRECT for any other host.
         self.assert_direct("system script")
