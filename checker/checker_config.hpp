@@ -5,6 +5,7 @@
 #include <string>
 
 #include "support/json_helpers.hpp"
+#include "support/update_policy.hpp"
 
 namespace checker {
 
@@ -58,6 +59,10 @@ struct CheckerConfig {
 // certificate, key, CA and CRL file names are put below the executable directory, which
 // ends in its separator.
 CheckerConfig load_config(const JsonHandle& document, const std::string& executable_directory);
+
+// The configuration the checks run with: the policy's UpdateCheckUrl, when set, replaces
+// remote_version_url. Throws when that address is not an https:// address.
+CheckerConfig config_under_policy(CheckerConfig config, const UpdatePolicy& policy);
 
 // True for "/x", "\x", "\\server\share" and drive paths such as "C:\x" or "C:/x".
 bool is_absolute_file_name(const std::string& name);
