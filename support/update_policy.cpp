@@ -24,6 +24,14 @@ std::string rejection(const RegistryValue& value, PolicyKind kind) {
     return value.type == RegistryValue::Type::text ? "" : "not a text (REG_SZ)";
 }
 
+// "EVENT_POLICY <name> <state>, source: [HKLM]" and the tail.
+std::string source_line(const std::string& name, const std::string& state, RegistryRoot root,
+                        const std::string& tail) {
+    std::string line = "EVENT_POLICY " + name + " " + state + ", source: [" + root_name(root) + "]";
+    line += tail;
+    return line;
+}
+
 }  // namespace
 
 std::string policy_key_path(const std::string& vendor_word) {
@@ -42,13 +50,12 @@ UpdatePolicy read_update_policy(const PolicySource& source) {
             }
             const std::string reason = rejection(*value, entry.kind);
             if (!reason.empty()) {
-                policy.trace_lines.push_back("EVENT_POLICY " + name + " ignored, source: [" + root_name(root) +
-                                             "], reason: [" + reason + "]");
+                policy.trace_lines.push_back(source_line(name, "ignored", root, ", reason: [" + reason + "]"));
                 continue;
             }
             // The address is not traced: it may carry a password. The transfer traces it without one.
             const std::string shown = entry.kind == PolicyKind::switch_value ? to_string(value->number) : "set";
-            policy.trace_lines.push_back("EVENT_POLICY " + name + " " + shown + ", source: [" + root_name(root) + "]");
+            policy.trace_lines.push_back(source_line(name, shown, root, ""));
             taken = std::move(value);
             break;
         }
