@@ -136,7 +136,16 @@ int run_configured(const CheckerOptions& options) {
         write_trace(config, tracer);
         return 0;
     }
-    return run_version_check(config_under_policy(config, policy), tracer);
+    std::optional<CheckerConfig> checked_config;
+    try {
+        checked_config = config_under_policy(config, policy);
+    } catch (const std::exception& failure) {
+        // Reported like a failed check, so that checkerw's trace carries it too.
+        console_line(ConsoleStream::error, current_timestamp() + " ERROR: " + failure.what(), &tracer);
+        write_trace(config, tracer);
+        return 1;
+    }
+    return run_version_check(*checked_config, tracer);
 }
 
 }  // namespace
