@@ -140,7 +140,8 @@ int run_configured(const CheckerOptions& options) {
     try {
         checked_config = config_under_policy(config, policy);
     } catch (const std::exception& failure) {
-        // Reported like a failed check, so that checkerw's trace carries it too.
+        // Reported and traced like a failed check.
+        tracer.add(std::string("ERROR: ") + failure.what());
         console_line(ConsoleStream::error, current_timestamp() + " ERROR: " + failure.what(), &tracer);
         write_trace(config, tracer);
         return 1;

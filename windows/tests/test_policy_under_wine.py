@@ -105,8 +105,9 @@ class PolicyUnderWineTest(CheckerTestCase):
 
         http_address = self.mirror.url("dm.json").replace("https://", "http://")
         set_policy("HKLM", "UpdateCheckUrl", http_address, kind="REG_SZ")
-        result, _ = self.run_traced()
-        self.assertEqual((result.returncode, result.stdout), (1, ""))
-        self.assertRegex(result.stderr, "^" + TIMESTAMP + re.escape(
-            f" ERROR: Policy value UpdateCheckUrl is not an https:// address, value: [{http_address}]") + "\n$")
+        result, events = self.run_traced()
+        refused = f"ERROR: Policy value UpdateCheckUrl is not an https:// address, value: [{http_address}]"
+        self.assertEqual(result.returncode, 1)
+        self.assertRegex(result.stderr, "^" + TIMESTAMP + " " + re.escape(refused) + "\n$")
+        self.assertEqual(events[-1], refused)
         self.assertEqual(self.requests(), (configured, mirrored + 1))
