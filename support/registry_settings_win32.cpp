@@ -13,6 +13,7 @@
 namespace checker {
 namespace {
 
+// An open registry key.
 struct RegistryKey {
     using Value = HKEY;
     static Value empty() noexcept { return nullptr; }
