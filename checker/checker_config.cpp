@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "checker/text_tokens.hpp"
+#include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
 
 namespace checker {
@@ -118,6 +120,19 @@ CheckerConfig load_config(const JsonHandle& document, const std::string& executa
     resolve_file_name(config.curl_sslkey_filename, executable_directory);
     resolve_file_name(config.curl_cainfo_filename, executable_directory);
     resolve_file_name(config.curl_crlfile_filename, executable_directory);
+    return config;
+}
+
+CheckerConfig config_under_policy(CheckerConfig config, const UpdatePolicy& policy) {
+    if (policy.update_check_url) {
+        const std::string& url = *policy.update_check_url;
+        // The scheme is case-insensitive; anything but HTTPS would let the answer be changed on the way.
+        if (!starts_with(lower_case(url), "https://") || url.size() == 8) {
+            throw CheckerException("Policy value UpdateCheckUrl is not an https:// address, value: [" +
+                                   without_user_info(url) + "]");
+        }
+        config.remote_version_url = url;
+    }
     return config;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/json_helpers.hpp"
+#include "support/update_policy.hpp"
 
 namespace checker {
 
@@ -67,6 +68,10 @@ struct CheckerConfig {
 // texts, else this throws, because a key list that is silently dropped would turn the signature
 // check off.
 CheckerConfig load_config(const JsonHandle& document, const std::string& executable_directory);
+
+// The configuration the checks run with: the policy's UpdateCheckUrl, when set, replaces
+// remote_version_url. Throws when that address is not an https:// address.
+CheckerConfig config_under_policy(CheckerConfig config, const UpdatePolicy& policy);
 
 // True for "/x", "\x", "\\server\share" and drive paths such as "C:\x" or "C:/x".
 bool is_absolute_file_name(const std::string& name);

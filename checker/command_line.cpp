@@ -3,7 +3,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
+
+#include "checker/console.hpp"
 
 namespace checker {
 namespace {
@@ -51,29 +52,29 @@ CheckerOptions::CheckerOptions(int argc, const char** argv)
 }
 
 void CheckerOptions::print_help() const {
-    if (context_.valid()) {
-        poptPrintHelp(context_.get(), stderr, 0);
+    if (context_.valid() && console_file(ConsoleStream::error) != nullptr) {
+        poptPrintHelp(context_.get(), console_file(ConsoleStream::error), 0);
     }
 }
 
 void CheckerOptions::print_usage() const {
-    if (context_.valid()) {
-        poptPrintUsage(context_.get(), stderr, 0);
+    if (context_.valid() && console_file(ConsoleStream::error) != nullptr) {
+        poptPrintUsage(context_.get(), console_file(ConsoleStream::error), 0);
     }
 }
 
 std::optional<int> answer_command_line(const CheckerOptions& options) {
     if (!options.error_text().empty()) {
-        std::cerr << "ERROR: " << options.error_text() << std::endl;
+        console_line(ConsoleStream::error, "ERROR: " + options.error_text());
         options.print_usage();
         return 1;
     }
     if (!options.leftover_arguments().empty()) {
-        std::cerr << "ERROR: invalid arguments specified:";
+        std::string line = "ERROR: invalid arguments specified:";
         for (const std::string& argument : options.leftover_arguments()) {
-            std::cerr << " " << argument;
+            line += " " + argument;
         }
-        std::cerr << std::endl;
+        console_line(ConsoleStream::error, line);
         options.print_usage();
         return 1;
     }

@@ -34,7 +34,7 @@ public:
     bool usage_requested() const { return usage_flag_ != 0; }
     const std::string& error_text() const { return error_text_; }
     const std::vector<std::string>& leftover_arguments() const { return leftover_arguments_; }
-    // popt's texts go straight to the standard error stream; no-ops without a context.
+    // popt's texts go to the console's error stream; no-ops without a context or a console.
     void print_help() const;
     void print_usage() const;
 

@@ -3,12 +3,12 @@
 
 #include <cstdlib>
 #include <exception>
-#include <iostream>
 #include <optional>
 #include <string>
 
 #include "checker/artifact_version.hpp"
 #include "checker/command_line.hpp"
+#include "checker/console.hpp"
 #include "checker/http_transfer.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/url_text.hpp"
@@ -20,6 +20,7 @@
 #include "support/paths.hpp"
 #include "support/process.hpp"
 #include "support/tracer.hpp"
+#include "support/update_policy.hpp"
 #include "support/version_descriptor.hpp"
 
 namespace checker {
@@ -81,7 +82,7 @@ void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
     try {
         const std::string trace_path = configured_folders(config).update + "/trace.json";
         dump_json_to_file(tracer.events(), trace_path);
-        std::cout << "Trace written, path: [" << trace_path << "]" << std::endl;
+        console_line(ConsoleStream::output, "Trace written, path: [" + trace_path + "]");
     } catch (...) {
         // A trace that cannot be written never changes the outcome of the run.
     }
@@ -123,11 +124,12 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
             dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
             tracer.add("remote version written, path: [" + version_path + "]");
             tracer.add("EVENT_WRITTEN " + version_path);
-            std::cout << current_timestamp()
-                      << tracer.cleaner().clean(" INFO: new version descriptor obtained: [" + version_path + "]" +
-                                                " old version_number: [" + to_string(local_number) + "]," +
-                                                " new version number: [" + to_string(remote_number) + "]")
-                      << std::endl;
+            console_line(ConsoleStream::output,
+                         current_timestamp() +
+                             tracer.cleaner().clean(" INFO: new version descriptor obtained: [" + version_path + "]" +
+                                                    " old version_number: [" + to_string(local_number) + "]," +
+                                                    " new version number: [" + to_string(remote_number) + "]"),
+                         &tracer);
         }
         write_trace(config, tracer);
         return 0;
@@ -138,10 +140,11 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         } catch (const std::exception&) {
             // The failure line below still reports the run.
         }
-        std::cerr << current_timestamp()
-                  << tracer.cleaner().clean(" ERROR: " + text + "; local version, path: [" + version_path + "]," +
-                                            " version_number: [" + to_string(local_number) + "]")
-                  << std::endl;
+        console_line(ConsoleStream::error,
+                     current_timestamp() +
+                         tracer.cleaner().clean(" ERROR: " + text + "; local version, path: [" + version_path + "]," +
+                                                " version_number: [" + to_string(local_number) + "]"),
+                     &tracer);
         write_trace(config, tracer);
         return 1;
     }
@@ -159,7 +162,27 @@ int run_configured(const CheckerOptions& options) {
         run_delete_mode(config);
         return 0;
     }
-    return run_version_check(config, tracer);
+    const UpdatePolicy policy = system_update_policy(config.vendor_name);
+    for (const std::string& line : policy.trace_lines) {
+        tracer.add(line);
+    }
+    if (!policy.check_for_updates) {
+        console_line(ConsoleStream::output,
+                     current_timestamp() + " INFO: update checks are turned off by policy (CheckForUpdates)", &tracer);
+        write_trace(config, tracer);
+        return 0;
+    }
+    std::optional<CheckerConfig> checked_config;
+    try {
+        checked_config = config_under_policy(config, policy);
+    } catch (const std::exception& failure) {
+        // Reported and traced like a failed check.
+        tracer.add(std::string("ERROR: ") + failure.what());
+        console_line(ConsoleStream::error, current_timestamp() + " ERROR: " + failure.what(), &tracer);
+        write_trace(config, tracer);
+        return 1;
+    }
+    return run_version_check(*checked_config, tracer);
 }
 
 }  // namespace
@@ -172,7 +195,7 @@ int run_checker(int argc, const char** argv) {
     try {
         return run_configured(options);
     } catch (const std::exception& failure) {
-        std::cerr << current_timestamp() << " ERROR: " << failure.what() << std::endl;
+        console_line(ConsoleStream::error, current_timestamp() + " ERROR: " + failure.what());
         return 1;
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "notifier/notification_icon.hpp"
+#include "notifier/notifier_policy.hpp"
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_ids.h"
 #include "notifier/resource_strings.hpp"
@@ -170,7 +171,7 @@ int run_notifier(HINSTANCE instance) {
         trace("another instance of notifier is already running");
     } else {
         notifier_state.instance_handle = instance;
-        if (!decide_mode()) {
+        if (!notices_allowed_by_policy() || !decide_mode()) {
             trace("'NOGO' mode exiting");
             trace("EVENT_PROCEED 1");
         } else {

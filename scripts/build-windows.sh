@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Cross-builds checker.exe and notifier.exe (with icon.bmp) for 64-bit Windows; idempotent.
+# Cross-builds checker.exe, checkerw.exe and notifier.exe (with icon.bmp) for 64-bit Windows; idempotent.
 #
 # Usage: scripts/build-windows.sh [build-dir]      (default build-win; results in <build-dir>/out/)
 # Installs MinGW-w64 and builds the static third-party libraries on first use
 # (windows/build-deps.sh, cached outside the tree), configures with cmake/mingw-w64.cmake,
-# builds both programs, copies them stripped into out/ and checks that they import nothing but
+# builds the programs, copies them stripped into out/ and checks that they import nothing but
 # system DLLs. Two builds of the same sources with the same Debian packages give the same bytes:
 # every date in them is SOURCE_DATE_EPOCH (the caller's, else the time of the HEAD commit), and
 # out/ gets SHA256SUMS and BUILDINFO (the epoch and the package versions a rebuild needs).
@@ -29,17 +29,29 @@ python3 --version >/dev/null  # the icon and the string table are generated with
 
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DWINDEPS_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DQUORVANE_TESTS=OFF
-cmake --build "$build_dir" -j 2 --target checker notifier
+cmake --build "$build_dir" -j 2 --target checker checkerw notifier
 
 mkdir -p "$out_dir"
-for program in checker notifier; do
-  "$host-strip" -o "$out_dir/$program.exe" "$build_dir/$program/$program.exe"
+# checkerw is built in the checker's folder.
+for built in checker/checker checker/checkerw notifier/notifier; do
+  "$host-strip" -o "$out_dir/${built#*/}.exe" "$build_dir/$built.exe"
+done
+
+# Only checker.exe is a console program (subsystem 3); checkerw.exe and notifier.exe, which tasks
+# start in the user's session, are GUI programs (subsystem 2), so no console window appears.
+for program_subsystem in checker:3 checkerw:2 notifier:2; do
+  program=${program_subsystem%:*}
+  subsystem=$("$host-objdump" -p "$out_dir/$program.exe" | sed -n 's/^Subsystem[[:space:]]*0*\([0-9]*\).*/\1/p')
+  if [ "$subsystem" != "${program_subsystem#*:}" ]; then
+    echo "build-windows: $program.exe has subsystem '$subsystem', not ${program_subsystem#*:}" >&2
+    exit 1
+  fi
 done
 cp -f "$build_dir/notifier/icon.bmp" "$out_dir/icon.bmp"
 
 # ld and strip both write SOURCE_DATE_EPOCH as the PE time stamp (and the checksum follows it).
 want_stamp=$(TZ=UTC0 LC_ALL=C date -d "@$SOURCE_DATE_EPOCH" '+%a %b %e %H:%M:%S %Y')
-for program in checker notifier; do
+for program in checker checkerw notifier; do
   stamp=$(TZ=UTC0 LC_ALL=C "$host-objdump" -p "$out_dir/$program.exe" | sed -n 's/^Time\/Date[[:space:]]*//p')
   if [ "$stamp" != "$want_stamp" ]; then
     echo "build-windows: $program.exe has the PE time stamp '$stamp', not SOURCE_DATE_EPOCH ($want_stamp)" >&2
@@ -51,7 +63,7 @@ done
 # (winhttp: the user's Internet settings; secur32: SSPI, which libcurl may also load at run time.)
 system_dlls='^(kernel32|user32|gdi32|shell32|ole32|comctl32|advapi32|ws2_32|crypt32|bcrypt|msvcrt|winhttp|secur32)\.dll$'
 status=0
-for program in checker notifier; do
+for program in checker checkerw notifier; do
   while read -r dll; do
     if ! printf '%s\n' "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$system_dlls"; then
       echo "build-windows: $program.exe imports a DLL that is not part of Windows: $dll" >&2
@@ -68,7 +80,7 @@ if [ "${commit#unknown}" = "$commit" ] && ! git -C "$root" diff --quiet HEAD 2>/
   commit="$commit, with changes not committed"
 fi
 {
-  echo "checker.exe and notifier.exe for 64-bit Windows, built by scripts/build-windows.sh"
+  echo "checker.exe, checkerw.exe and notifier.exe for 64-bit Windows, built by scripts/build-windows.sh"
   echo "source: $commit"
   echo "SOURCE_DATE_EPOCH: $SOURCE_DATE_EPOCH ($(TZ=UTC0 date -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
   echo "libraries (Debian source package, version, SOURCE_DATE_EPOCH of its debian/changelog), built by windows/build-deps.sh:"
@@ -82,7 +94,7 @@ fi
   done
   echo "  $(python3 --version) (draws the icons, writes the string table)"
 } >"$out_dir/BUILDINFO"
-(cd "$out_dir" && sha256sum checker.exe notifier.exe icon.bmp >SHA256SUMS)
+(cd "$out_dir" && sha256sum checker.exe checkerw.exe notifier.exe icon.bmp >SHA256SUMS)
 
 ls -l "$out_dir"
 cat "$out_dir/SHA256SUMS"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Signs checker.exe and notifier.exe (Authenticode, osslsigncode), or gives an independent rebuild a signed release's signatures.
+# Signs checker.exe, checkerw.exe and notifier.exe (Authenticode, osslsigncode), or gives an independent rebuild a signed release's signatures.
 #
 # Usage: scripts/sign-windows.sh sign [-ts URL] UNSIGNED_DIR SIGNED_DIR
 #        scripts/sign-windows.sh attach UNSIGNED_DIR RELEASE_DIR SIGNED_DIR
@@ -26,7 +26,7 @@
 #   detached signature and comes along.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-programs=(checker notifier)
+programs=(checker checkerw notifier)
 
 die() { echo "sign-windows: $*" >&2; exit 1; }
 
@@ -43,7 +43,7 @@ require_outside_tree() {
 finish_folder() {
   local unsigned=$1 signed=$2
   cp -f "$unsigned/icon.bmp" "$unsigned/BUILDINFO" "$signed/"
-  (cd "$signed" && sha256sum checker.exe notifier.exe icon.bmp >SHA256SUMS)
+  (cd "$signed" && sha256sum checker.exe checkerw.exe notifier.exe icon.bmp >SHA256SUMS)
   cat "$signed/SHA256SUMS"
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Cross-builds checker.exe and notifier.exe, checks that a second build from a copy of the tree is
+# Cross-builds checker.exe, checkerw.exe and notifier.exe, checks that a second build from a copy of the tree is
 # byte-identical, signs them with a throw-away certificate and runs every Wine test against the
 # signed programs in one fresh Wine prefix; ends with "N passed, N failed" and a non-zero status
 # on any failure.

@@ -6,6 +6,7 @@
 
 #include "checker/checker_config.hpp"
 #include "support/tests/failure_of.hpp"
+#include "support/checker_exception.hpp"
 
 namespace checker {
 namespace {
@@ -77,6 +78,28 @@ TEST(CheckerConfig, MetadataKeysAreAnArrayOfTextsOrTheRunFails) {
                       .rfind("Invalid config value, key: [metadata_public_keys]", 0),
                   0U)
             << rejected;
+    }
+}
+
+TEST(CheckerConfig, PolicyAddressReplacesTheConfiguredOneOnlyWhenHttps) {
+    const CheckerConfig config = config_from(R"({"remote_version_url": "https://configured.example/dm"})");
+    EXPECT_EQ(config_under_policy(config, UpdatePolicy{}).remote_version_url, "https://configured.example/dm");
+    for (const char* accepted : {"https://mirror.example/dm", "HTTPS://Mirror.example/dm"}) {
+        UpdatePolicy policy;
+        policy.update_check_url = accepted;
+        EXPECT_EQ(config_under_policy(config, policy).remote_version_url, accepted);
+    }
+    for (const char* refused : {"http://mirror.example/dm", "mirror.example/dm", "", "https://", "ftp://m/dm",
+                                " https://mirror.example/dm"}) {
+        UpdatePolicy policy;
+        policy.update_check_url = refused;
+        try {
+            config_under_policy(config, policy);
+            ADD_FAILURE() << "accepted: " << refused;
+        } catch (const CheckerException& failure) {
+            EXPECT_EQ(std::string(failure.what()),
+                      std::string("Policy value UpdateCheckUrl is not an https:// address, value: [") + refused + "]");
+        }
     }
 }
 

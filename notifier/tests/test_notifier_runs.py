@@ -168,6 +168,9 @@ class GoTests(NotifierTestCase):
         icon_path = os.path.join(os.path.dirname(NOTIFIER), "icon.bmp")
         self.assertEqual(run.events[1:], [
             "tracer initialized",
+            # No policy values on POSIX.
+            "EVENT_POLICY CheckForUpdates not configured", "EVENT_POLICY ShowNotifications not configured",
+            "EVENT_POLICY UpdateCheckUrl not configured",
             "shipped version extracted, version_number: [%d]" % SHIPPED, "EVENT_SHIPPEDVERSION %d" % SHIPPED,
             "loading version from file, path: [%s]" % version_path, "EVENT_LOCALPATH " + version_path,
             "version loaded successfully",

@@ -230,3 +230,27 @@ notifier_picture_and_manifest_case() {
   expect "notifier.exe's manifest declares PerMonitorV2 and true/pm" \
     wine "$NOTIFIER_PROBE_EXE" manifest "$(wine_windows_path "$NOTIFIER_EXE")"
 }
+
+# ShowNotifications=0 (machine, or user only) with a newer version.json: NOGO, no icon, status 0.
+notifier_policy_case() {
+  local key root
+  mkdir -p "$(notifier_update_folder)"
+  printf '{"version_number": %s, "ui_balloon_text": "newer"}' "$((NOTIFIER_SHIPPED + 1))" \
+    >"$(notifier_update_folder)/version.json"
+  for root in HKLM HKCU; do
+    key="$root\\SOFTWARE\\Policies\\$VENDOR\\UpdateNotifier"
+    timeout 60 wine reg add "$key" /v ShowNotifications /t REG_DWORD /d 0 /f /reg:64 >/dev/null 2>&1
+    rm -f "$(notifier_trace)"
+    timeout 30 wine "$NOTIFIER_EXE" -v
+    expect_equal "ShowNotifications=0 in $root with a newer version.json: notifier ends with 0" 0 $?
+    trace_has "... after tracing the policy and NOGO" "EVENT_POLICY ShowNotifications 0, source: [$root]" \
+      "notices are turned off by policy (ShowNotifications)" "'NOGO' mode exiting" "EVENT_PROCEED 1"
+    if grep -q "is due to add notification" "$(notifier_trace)"; then
+      fail "... without adding an icon"
+    else
+      pass "... without adding an icon"
+    fi
+    timeout 60 wine reg delete "$key" /f /reg:64 >/dev/null 2>&1
+  done
+  rm -rf "${WINE_LOCAL_APP_DATA:?}/$VENDOR"
+}

@@ -72,7 +72,7 @@ export SIGN_CERT=$keys/signer.pem SIGN_KEY=$keys/signer.key
 rm -rf "$build_a/signed"
 expect "build A is signed" bash "$repo/scripts/sign-windows.sh" sign "$build_a/out" "$build_a/signed"
 signing_time=$(TZ=UTC0 LC_ALL=C date -d "@$epoch" '+%b %e %H:%M:%S %Y GMT')
-for program in checker notifier; do
+for program in checker checkerw notifier; do
   if osslsigncode verify -CAfile "$SIGN_CERT" -in "$build_a/signed/$program.exe" >"$work/verify.log" 2>&1 &&
     grep -q "Signing time: $signing_time" "$work/verify.log"; then
     pass "osslsigncode verify passes for the signed $program.exe, signed at SOURCE_DATE_EPOCH ($signing_time)"
@@ -108,7 +108,7 @@ pkcs11-tool --module "$module" --token-label quorvane-test --login --pin 1234 \
   --write-object "$keys/signer.der" --type privkey --id 01 --label signer >/dev/null
 SIGN_PKCS11_MODULE=$module SIGN_KEY='pkcs11:token=quorvane-test;object=signer;type=private' \
   SIGN_PASS_FILE=$keys/pin bash "$repo/scripts/sign-windows.sh" sign "$build_a/out" "$work/token-signed" >/dev/null || true
-for program in checker notifier; do
+for program in checker checkerw notifier; do
   expect_same_file "the key on a token signs $program.exe exactly as the key file does" \
     "$build_a/signed/$program.exe" "$work/token-signed/$program.exe"
 done
@@ -151,7 +151,7 @@ fi
 echo "== build B: a copy in $copy, TZ=QKT-14 (14 h ahead of UTC), umask 077"
 (umask 077 && cd "$copy" && TZ=QKT-14 bash scripts/build-windows.sh "$build_b")
 
-for file in checker.exe notifier.exe icon.bmp BUILDINFO SHA256SUMS; do
+for file in checker.exe checkerw.exe notifier.exe icon.bmp BUILDINFO SHA256SUMS; do
   expect_same_file "build A and build B give the same $file" "$build_a/out/$file" "$build_b/out/$file"
 done
 
@@ -167,7 +167,7 @@ else
   fail "build B with build A's time-stamped detached signatures is byte for byte the time-stamped build A"
 fi
 expect "build B is signed" bash "$repo/scripts/sign-windows.sh" sign "$build_b/out" "$work/b-signed"
-for program in checker notifier; do
+for program in checker checkerw notifier; do
   expect_same_file "signing build B gives the signed $program.exe of build A" \
     "$build_a/signed/$program.exe" "$work/b-signed/$program.exe"
 done

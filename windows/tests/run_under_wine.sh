@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs checker.exe and notifier.exe under Wine in one throw-away session and prints
+# Runs checker.exe, checkerw.exe and notifier.exe under Wine in one throw-away session and prints
 # "N passed, N failed"; exits non-zero on any failure.
 #
 # Usage: run_under_wine.sh OUT_DIR LINUX_CHECKER
-#   OUT_DIR        folder with checker.exe, notifier.exe and icon.bmp
+#   OUT_DIR        folder with checker.exe, checkerw.exe, notifier.exe and icon.bmp
 #   LINUX_CHECKER  the Linux build's checker, whose stored descriptor checker.exe must match
 # Screenshots and the notifier's trace go to $WINE_ARTEFACTS (default OUT_DIR/../artefacts).
 set -uo pipefail
@@ -12,7 +12,7 @@ repo=$(cd "$here/../.." && pwd)
 out_dir=$(realpath "$1")
 LINUX_CHECKER=$(realpath "$2")
 export LINUX_CHECKER
-export CHECKER_EXE=$out_dir/checker.exe NOTIFIER_EXE=$out_dir/notifier.exe
+export CHECKER_EXE=$out_dir/checker.exe CHECKERW_EXE=$out_dir/checkerw.exe NOTIFIER_EXE=$out_dir/notifier.exe
 export WINE_ARTEFACTS=${WINE_ARTEFACTS:-$(dirname "$out_dir")/artefacts}
 export PYTHONDONTWRITEBYTECODE=1
 # checker.exe sees these through Wine: no proxy of this machine between it and the local servers.
@@ -27,6 +27,8 @@ source "$repo/windows/wine/tray_click.sh"
 source "$here/results.sh"
 # shellcheck source=windows/tests/notifier_cases.sh
 source "$here/notifier_cases.sh"
+# shellcheck source=windows/tests/administrator_cases.sh
+source "$here/administrator_cases.sh"
 
 service_pid=
 stop_everything() {
@@ -81,6 +83,18 @@ else
   fail "add_root_certificate.exe builds"
 fi
 
+section "checker.exe: policy values in the registry"
+CHECKER_COMMAND="wine $CHECKER_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA=$WINE_LOCAL_APP_DATA \
+  timeout 300 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/policy.counts" test_policy_under_wine
+add_counts_from "$WINE_SESSION_DIR/policy.counts" "policy values"
+
+section "checkerw.exe: windowless, same statuses and files; the example tasks"
+administrator_checkerw_subsystem_case
+CHECKER_COMMAND="wine $CHECKERW_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA=$WINE_LOCAL_APP_DATA \
+  timeout 300 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/checkerw.counts" test_windowless
+add_counts_from "$WINE_SESSION_DIR/checkerw.counts" "checkerw"
+administrator_task_cases
+
 section "notifier.exe"
 PYTHONPATH=$repo/checker/tests python3 -m fixtures.demo_service "$WINE_SESSION_DIR/service" \
   >"$WINE_SESSION_DIR/service.log" 2>&1 &
@@ -94,6 +108,7 @@ x86_64-w64-mingw32-g++-posix -std=c++17 -Wall -Wextra -O2 -static -municode -I"$
   fail "notifier_probe.exe builds"
 if wine_session_wait_for 30 test -f "$METADATA_SERVICE"; then
   notifier_nogo_cases
+  notifier_policy_case
   notifier_meets_checker
   notifier_go_cancel_case
   notifier_go_link_case

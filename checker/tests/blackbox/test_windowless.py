@@ -1,0 +1,50 @@
+"""checkerw, the checker's windowless twin that scheduled tasks start: the same exit statuses and
+files as the checker, nothing on the standard streams; with tracing on, the lines the checker
+would show are in the trace. CHECKER_COMMAND names checkerw here."""
+
+import json
+import re
+import tempfile
+from pathlib import Path
+
+from checker_runner import TIMESTAMP, CheckerTestCase, checker_config, shared_test_pki, to_checker_path
+from fixtures.nginx_server import NginxServer
+from fixtures.sample_documents import DEMO_VERSION_NUMBER, dm_response
+
+
+class WindowlessCheckerTest(CheckerTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pki = shared_test_pki()
+        cls.document_root = tempfile.TemporaryDirectory(prefix="checkerw-www-")
+        (Path(cls.document_root.name) / "dm.json").write_bytes(dm_response())
+        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.document_root.cleanup()
+
+    def traced_run(self, path):
+        config = self.workspace.write_config(checker_config(
+            self.server.url(path), to_checker_path(self.pki.ca_certificate), system_trace_enable=True))
+        result = self.workspace.run(config=config)
+        events = list(json.loads(self.workspace.trace_file.read_text()).values())
+        return result, events
+
+    def test_statuses_and_files_as_the_checker_lines_in_the_trace_only(self):
+        stored, events = self.traced_run("dm.json")
+        self.assertEqual((stored.returncode, stored.stdout, stored.stderr), (0, "", ""))
+        self.assertEqual(json.loads(self.workspace.version_file.read_text())["version_number"], DEMO_VERSION_NUMBER)
+        info = re.escape(f" INFO: new version descriptor obtained: [{to_checker_path(self.workspace.version_file)}]"
+                         f" old version_number: [0], new version number: [{DEMO_VERSION_NUMBER}]")
+        self.assertRegex(events[-1], "^" + TIMESTAMP + info + "$")
+
+        failed, events = self.traced_run("missing.json")
+        self.assertEqual((failed.returncode, failed.stdout, failed.stderr), (1, "", ""))
+        self.assertRegex(events[-1], "^" + TIMESTAMP + " ERROR: .*404.*; local version, path: .*"
+                         + re.escape(f" version_number: [{DEMO_VERSION_NUMBER}]") + "$")
+
+        for arguments, status in ((["--bogus"], 1), (["--help"], 0), (["--usage"], 0), (["extra"], 1)):
+            shown = self.workspace.run(*arguments)
+            self.assertEqual((shown.returncode, shown.stdout, shown.stderr), (status, "", ""), arguments)

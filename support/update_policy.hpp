@@ -1,0 +1,52 @@
+// The administrator's switches for the update checks (Group Policy values), which of them is in
+// force and where it came from.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "registry_settings.hpp"
+
+namespace checker {
+
+// What a policy value holds: a switch (DWORD 0 or 1) or an address (REG_SZ).
+enum class PolicyKind { switch_value, address };
+
+struct PolicyValueName {
+    const char* name;
+    PolicyKind kind;
+};
+
+// Every policy value the programs read; the policy template in windows/policy/ writes these.
+constexpr std::array<PolicyValueName, 3> policy_values{{
+    {"CheckForUpdates", PolicyKind::switch_value},
+    {"ShowNotifications", PolicyKind::switch_value},
+    {"UpdateCheckUrl", PolicyKind::address},
+}};
+
+// "SOFTWARE\Policies\<vendor_word>\UpdateNotifier", below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
+std::string policy_key_path(const std::string& vendor_word);
+
+// The policy in force. A value set for the machine wins over the same value set for the user;
+// a value of the wrong type, or a switch other than 0 or 1, counts as not set.
+struct UpdatePolicy {
+    bool check_for_updates = true;
+    bool show_notifications = true;
+    std::optional<std::string> update_check_url;
+    // "EVENT_POLICY ..." lines: each value in force and its origin, each value ignored and why.
+    std::vector<std::string> trace_lines;
+};
+
+// The value of one name below one root, as the registry holds it (or nothing).
+using PolicySource = std::function<std::optional<RegistryValue>(RegistryRoot, const std::string& name)>;
+
+UpdatePolicy read_update_policy(const PolicySource& source);
+
+// The policy in this system's registry for the programs of vendor_word; never throws for what
+// the registry holds.
+UpdatePolicy system_update_policy(const std::string& vendor_word);
+
+}  // namespace checker
