@@ -4,27 +4,13 @@ would show are in the trace. CHECKER_COMMAND names checkerw here."""
 
 import json
 import re
-import tempfile
-from pathlib import Path
 
-from checker_runner import TIMESTAMP, CheckerTestCase, checker_config, shared_test_pki, to_checker_path
-from fixtures.nginx_server import NginxServer
-from fixtures.sample_documents import DEMO_VERSION_NUMBER, dm_response
+from checker_runner import TIMESTAMP, CheckerTestCase, checker_config, to_checker_path
+from fixtures.dm_service import DmServiceMixin
+from fixtures.sample_documents import DEMO_VERSION_NUMBER
 
 
-class WindowlessCheckerTest(CheckerTestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.pki = shared_test_pki()
-        cls.document_root = tempfile.TemporaryDirectory(prefix="checkerw-www-")
-        (Path(cls.document_root.name) / "dm.json").write_bytes(dm_response())
-        cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.document_root.cleanup()
-
+class WindowlessCheckerTest(DmServiceMixin, CheckerTestCase):
     def traced_run(self, path):
         config = self.workspace.write_config(checker_config(
             self.server.url(path), to_checker_path(self.pki.ca_certificate), system_trace_enable=True))
