@@ -175,6 +175,8 @@ int run_configured(const CheckerOptions& options) {
     std::optional<CheckerConfig> checked_config;
     try {
         checked_config = config_under_policy(config, policy);
+        // The policy's address may carry user info of its own.
+        hide_user_info(tracer.cleaner(), checked_config->remote_version_url);
     } catch (const std::exception& failure) {
         // Reported and traced like a failed check.
         tracer.add(std::string("ERROR: ") + failure.what());

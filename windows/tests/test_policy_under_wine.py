@@ -97,11 +97,14 @@ class PolicyUnderWineTest(CheckerTestCase):
         ])
 
     def test_update_check_url_asks_the_mirror_and_an_http_address_fails_naming_the_value(self):
-        set_policy("HKCU", "UpdateCheckUrl", self.mirror.url("dm.json"), kind="REG_SZ")
+        # The address may carry user info; its password shows in no output.
+        with_password = self.mirror.url("dm.json").replace("https://", "https://me:Po1icyS3cret@")
+        set_policy("HKCU", "UpdateCheckUrl", with_password, kind="REG_SZ")
         configured, mirrored = self.requests()
-        result, _ = self.run_traced()
+        result, events = self.run_traced()
         self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
         self.assertEqual(self.requests(), (configured, mirrored + 1))
+        self.assertNotIn("Po1icyS3cret", result.stdout + result.stderr + json.dumps(events))
 
         http_address = self.mirror.url("dm.json").replace("https://", "http://")
         set_policy("HKLM", "UpdateCheckUrl", http_address, kind="REG_SZ")
