@@ -7,13 +7,17 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <exception>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "checker/certificate_verifier.hpp"
 #include "checker/http_transfer.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
+#include "support/kernel_handle.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 
@@ -71,36 +75,75 @@ ScopedResource<CertificateContext> add_to_store(HCERTSTORE store, X509* certific
     return ScopedResource<CertificateContext>(added);
 }
 
-// The chain engine's chain for the peer's certificate, with the other certificates it sent as
-// candidates for the intermediates. Each of its fetches (issuers, roots) ends after
-// timeout_millis, the revocation fetches (CRLs, OCSP) all together; 0 is the system's default.
-ScopedResource<ChainContext> build_chain(X509_STORE_CTX* store_context, DWORD timeout_millis) {
-    const ScopedResource<CertificateStore> sent(
-        CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
-    if (!sent.valid()) {
-        throw CheckerException(system_failure("Cannot open a certificate store"));
-    }
-    const ScopedResource<CertificateContext> peer = add_to_store(sent.get(), X509_STORE_CTX_get0_cert(store_context));
-    const STACK_OF(X509)* others = X509_STORE_CTX_get0_untrusted(store_context);
-    for (int index = 0; index < sk_X509_num(others); ++index) {
-        static_cast<void>(add_to_store(sent.get(), sk_X509_value(others, index)));
-    }
+// One chain build, shared by the verifier and the worker thread that runs it: each holds a
+// reference, so a worker that outlives the wait still has its certificates.
+struct ChainQuery {
+    ScopedResource<CertificateStore> sent;
+    ScopedResource<CertificateContext> peer;
+    DWORD timeout_millis = 0;
+    ScopedResource<KernelHandle> built{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    ScopedResource<ChainContext> chain;
+    uint32_t error = 0;
+};
 
+DWORD WINAPI build_chain_on_worker(LPVOID parameter) {
+    const std::unique_ptr<std::shared_ptr<ChainQuery>> owner(static_cast<std::shared_ptr<ChainQuery>*>(parameter));
+    ChainQuery& query = **owner;
     LPSTR server_authentication[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA parameters{};
     parameters.cbSize = sizeof(parameters);
     parameters.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     parameters.RequestedUsage.Usage.cUsageIdentifier = 1;
     parameters.RequestedUsage.Usage.rgpszUsageIdentifier = server_authentication;
-    parameters.dwUrlRetrievalTimeout = timeout_millis;
+    parameters.dwUrlRetrievalTimeout = query.timeout_millis;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (CertGetCertificateChain(nullptr, peer.get(), nullptr, sent.get(), &parameters,
+    if (CertGetCertificateChain(nullptr, query.peer.get(), nullptr, query.sent.get(), &parameters,
                                 CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT |
                                     CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT,
                                 nullptr, &chain) == FALSE) {
-        throw CheckerException(system_failure("Cannot build the certificate chain"));
+        query.error = last_system_error();
     }
-    return ScopedResource<ChainContext>(chain);
+    query.chain.reset(chain);
+    SetEvent(query.built.get());
+    return 0;
+}
+
+// The chain engine's chain for the peer's certificate, with the other certificates it sent as
+// candidates for the intermediates. Each of its fetches (issuers, roots) ends after
+// timeout_millis, the revocation fetches (CRLs, OCSP) all together; 0 is the system's default.
+// The build runs on a worker thread that is waited for no longer than wait_millis: Wine ignores
+// those time-outs, and a fetch from a server that never answers would hold the run.
+ScopedResource<ChainContext> build_chain(X509_STORE_CTX* store_context, DWORD timeout_millis, DWORD wait_millis) {
+    auto query = std::make_shared<ChainQuery>();
+    query->timeout_millis = timeout_millis;
+    query->sent.reset(CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+    if (!query->sent.valid() || !query->built.valid()) {
+        throw CheckerException(system_failure("Cannot open a certificate store"));
+    }
+    query->peer = add_to_store(query->sent.get(), X509_STORE_CTX_get0_cert(store_context));
+    const STACK_OF(X509)* others = X509_STORE_CTX_get0_untrusted(store_context);
+    for (int index = 0; index < sk_X509_num(others); ++index) {
+        static_cast<void>(add_to_store(query->sent.get(), sk_X509_value(others, index)));
+    }
+
+    auto worker_reference = std::make_unique<std::shared_ptr<ChainQuery>>(query);
+    const ScopedResource<KernelHandle> worker(
+        CreateThread(nullptr, 0, build_chain_on_worker, worker_reference.get(), 0, nullptr));
+    if (!worker.valid()) {
+        throw CheckerException(system_failure("Cannot start building the certificate chain"));
+    }
+    static_cast<void>(worker_reference.release());  // the worker owns it now
+    // INFINITE is all ones, so the wait is capped just below it.
+    if (WaitForSingleObject(query->built.get(), std::min<DWORD>(wait_millis, INFINITE - 1)) != WAIT_OBJECT_0) {
+        // The worker is left to finish on its own.
+        throw CheckerException("Certificate chain not built within the time limit, milliseconds: [" +
+                               to_string(uint32_t{wait_millis}) + "]");
+    }
+    if (!query->chain.valid()) {
+        throw CheckerException("Cannot build the certificate chain, error: [" + system_error_message(query->error) +
+                               "]");
+    }
+    return std::move(query->chain);
 }
 
 // The SSL policy's error for the chain and host_name (empty: the name is not checked), 0 when
@@ -201,7 +244,8 @@ std::string checked_host_name(X509_STORE_CTX* store_context, bool check_host_nam
 std::string chain_refusal(X509_STORE_CTX* store_context, const CurlTransfer& transfer) {
     const std::string host_name = checked_host_name(store_context, transfer.checks_host_name());
     // What is left of the run's deadline; 0 (the system's default) only when the run has none.
-    const ScopedResource<ChainContext> chain = build_chain(store_context, transfer.deadline().curl_timeout_millis());
+    const ScopedResource<ChainContext> chain =
+        build_chain(store_context, transfer.deadline().curl_timeout_millis(), transfer.deadline().remaining_millis());
     const DWORD trust_errors = chain.get()->TrustStatus.dwErrorStatus;
     const DWORD code = refusal_code(trust_errors, policy_error(chain.get(), host_name));
     if (code == 0) {

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "checker/system_network.hpp"
+#include "support/kernel_handle.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 
@@ -29,13 +30,6 @@ struct WinHttpHandle {
     using Value = HINTERNET;
     static Value empty() noexcept { return nullptr; }
     static void close(Value value) noexcept { WinHttpCloseHandle(value); }
-};
-
-// A kernel object handle whose failure value is null (threads, events).
-struct KernelHandle {
-    using Value = HANDLE;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { CloseHandle(value); }
 };
 
 std::string narrow_text(LPCWSTR text) {

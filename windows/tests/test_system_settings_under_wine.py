@@ -239,6 +239,10 @@ class SystemSettingsTestCase(CheckerTestCase):
         events = [event for event in json.loads(trace).values() if event.startswith("EVENT_PROXY")]
         return result, events, elapsed
 
+    def wine_run_overhead(self) -> float:
+        """Wine's start and end of a run, measured on a run that fails at once (nothing listens)."""
+        return self.run_traced(f"https://127.0.0.1:{free_port()}/dm.json")[2]
+
 
 class SystemTrustTest(SystemSettingsTestCase):
     def test_without_a_ca_file_the_roots_of_the_system_store_decide(self):
@@ -320,6 +324,23 @@ class ChainEngineTest(SystemSettingsTestCase):
                 else:
                     self.assert_failure_line(result, refusal(expected), 0)
                     self.assertEqual(proxy.tunnels, [])
+
+    def test_an_issuer_address_that_never_answers_costs_at_most_the_time_limit(self):
+        # Wine's chain engine ignores its fetch time-out against a server that never answers; the
+        # checker stops waiting for the chain when the run's one limit is used up.
+        wine_overhead = self.wine_run_overhead()
+        silent = SilentServer()
+        self.addCleanup(silent.stop)
+        folder = tempfile.TemporaryDirectory(prefix="checker-wine-stalled-chain-")
+        self.addCleanup(folder.cleanup)
+        stalled = make_incomplete_chain_pki(folder.name, silent.url.replace("/proxy.pac", "/intermediate.cer"))
+        limit_millis = 3000
+        result, _, elapsed = self.run_traced(self.serve(stalled.localhost), curl_timeout_millis=limit_millis)
+        self.assert_failure_line(result, connection_error(
+            re.escape("Certificate chain not built within the time limit, milliseconds: [") + r"\d+\]\n"
+            r"[^\n]*SSL certificate problem: application verification failure"), 0)
+        self.assertFalse(self.workspace.version_file.exists())
+        self.assertLess(elapsed, limit_millis / 1000 + 1.0 + wine_overhead)
 
     def test_a_refused_certificate_names_its_cause_and_nothing_is_stored(self):
         cases = [
@@ -419,11 +440,8 @@ class InternetSettingsTest(SystemSettingsTestCase):
         self.assert_direct("none")
 
     def test_stalled_script_and_stalled_service_end_within_the_time_limit(self):
-        # Wine's start and end of a run, measured on a run that fails at once (nothing listens).
         set_internet_settings(DIRECT)
-        started = time.monotonic()
-        self.run_traced(f"https://127.0.0.1:{free_port()}/dm.json")
-        wine_overhead = time.monotonic() - started
+        wine_overhead = self.wine_run_overhead()
 
         # Wine's WinHttpGetProxyForUrl ignores its time-outs against a server that never
         # answers; the lookup and the transfer share the one limit all the same.
