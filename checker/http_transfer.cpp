@@ -219,7 +219,10 @@ void CurlTransfer::use_proxy(const std::string& proxy) {
 }
 
 bool CurlTransfer::try_next_proxy(CURLcode result) {
-    const bool unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY;
+    // A time-out before the run's deadline is the connect time-out: the proxy took no connection
+    // or never answered it (libcurl's own limit is the deadline, started no earlier).
+    const bool unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY ||
+                             (result == CURLE_OPERATION_TIMEDOUT && !deadline_.expired());
     if (!unreachable || headers_received_ || next_proxy_ == proxy_choice_.next_proxies.size() || deadline_.expired()) {
         return false;
     }

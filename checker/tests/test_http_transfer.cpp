@@ -1,5 +1,10 @@
 // Transfer pieces that need no server: the select wait, its failure bound, the size limits and
 // the passing on along a proxy list.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -7,10 +12,17 @@
 #include <gtest/gtest.h>
 
 #include "checker/http_transfer.hpp"
+#include "support/scoped_resource.hpp"
 #include "support/tests/failure_of.hpp"
 
 namespace checker {
 namespace {
+
+struct Socket {
+    using Value = int;
+    static Value empty() noexcept { return -1; }
+    static void close(Value value) noexcept { ::close(value); }
+};
 
 TEST(SelectWait, WaitsNoLongerThanLibcurlAsksAndCapsOnlyTheSeconds) {
     EXPECT_EQ(select_wait_for(-1).seconds, 10);
@@ -77,36 +89,63 @@ TEST_F(ReceiveDataTest, CallbackErrorsJoinLineByLine) {
 }
 
 // A script that names an unreachable proxy, then DIRECT: the transfer passes on to a direct
-// connection (to a closed port too, so no server is needed: the failure names that port).
+// connection (to a closed port too, so no server is needed: the failure names that port). The
+// proxy refuses the connection (closed port), or takes it and never answers, so that only the
+// connect time-out ends the wait.
 TEST(ProxyList, AProxyThatCannotBeConnectedToPassesOnToTheNextEntry) {
-    CheckerConfig config;
-    config.remote_version_url = "http://127.0.0.1:2/dm.json";
-    config.curl_timeout_millis = 10000;
-    ProxySources sources;
-    sources.environment_variable = [](const char*) { return std::string(); };
-    sources.internet_settings = [] {
-        InternetSettings settings;
-        settings.auto_config_url = "http://wpad.example/proxy.pac";
-        return settings;
+    // Listens but never accepts: the kernel completes the connection, the proxy never answers.
+    const ScopedResource<Socket> silent_owner(socket(AF_INET, SOCK_STREAM, 0));
+    const int silent = silent_owner.get();
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string silent_proxy = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    const struct {
+        std::string proxy;
+        std::string cause;
+    } cases[] = {
+        {"127.0.0.1:1", "Couldn't connect to server"},
+        {silent_proxy, "Timeout was reached"},
     };
-    sources.automatic_configuration = [](const std::string&, const std::string&, uint32_t) {
-        return std::optional<std::string>("PROXY 127.0.0.1:1; DIRECT");
-    };
-    Tracer tracer(true);
-    const std::string failure = support_test::failure_of(
-        [&] { load_json_from_url(config, tracer, RunDeadline(config.curl_timeout_millis), sources); });
-    EXPECT_NE(failure.find("Failed to connect to 127.0.0.1 port 2"), std::string::npos) << failure;
-    std::vector<std::string> proxy_lines;
-    const char* key = nullptr;
-    json_t* value = nullptr;
-    json_object_foreach(tracer.events().get(), key, value) {
-        const std::string event = json_string_value(value);
-        if (event.find("proxy") != std::string::npos || event.find("PROXY") != std::string::npos) {
-            proxy_lines.push_back(event);
+    for (const auto& unreachable : cases) {
+        CheckerConfig config;
+        config.remote_version_url = "https://127.0.0.1:2/dm.json";
+        config.curl_timeout_millis = 10000;
+        config.curl_connecttimeout_millis = 500;
+        ProxySources sources;
+        sources.environment_variable = [](const char*) { return std::string(); };
+        sources.internet_settings = [] {
+            InternetSettings settings;
+            settings.auto_config_url = "http://wpad.example/proxy.pac";
+            return settings;
+        };
+        const std::string answer = "PROXY " + unreachable.proxy + "; DIRECT";
+        sources.automatic_configuration = [&answer](const std::string&, const std::string&, uint32_t) {
+            return std::optional<std::string>(answer);
+        };
+        Tracer tracer(true);
+        const std::string failure = support_test::failure_of(
+            [&] { load_json_from_url(config, tracer, RunDeadline(config.curl_timeout_millis), sources); });
+        EXPECT_NE(failure.find("Failed to connect to 127.0.0.1 port 2"), std::string::npos) << failure;
+        std::vector<std::string> proxy_lines;
+        const char* key = nullptr;
+        json_t* value = nullptr;
+        json_object_foreach(tracer.events().get(), key, value) {
+            const std::string event = json_string_value(value);
+            if (event.find("proxy") != std::string::npos || event.find("PROXY") != std::string::npos) {
+                proxy_lines.push_back(event);
+            }
         }
+        EXPECT_EQ(proxy_lines,
+                  (std::vector<std::string>{"EVENT_PROXY " + unreachable.proxy + ", source: [system script]",
+                                            "proxy not reachable: [" + unreachable.cause + "], next: [direct]"}));
     }
-    EXPECT_EQ(proxy_lines, (std::vector<std::string>{"EVENT_PROXY 127.0.0.1:1, source: [system script]",
-                                                     "proxy not reachable: [Couldn't connect to server], next: [direct]"}));
 }
 
 }  // namespace
