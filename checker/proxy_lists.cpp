@@ -97,45 +97,6 @@ bool wildcard_matches(const std::string& pattern, const std::string& text) {
     return p == pattern.size();
 }
 
-// The parts of a URL (or of a bypass entry) that decide a match: scheme and port are empty when
-// the text names none; the host keeps IPv6 brackets out.
-struct Authority {
-    std::string scheme;
-    std::string host;
-    std::string port;
-};
-
-Authority authority_of(const std::string& text) {
-    Authority parts;
-    std::string::size_type start = 0;
-    const std::string::size_type scheme_end = text.find("://");
-    if (scheme_end != std::string::npos) {
-        parts.scheme = lower_case(text.substr(0, scheme_end));
-        start = scheme_end + 3;
-    }
-    const std::string::size_type end = std::min(text.find_first_of("/?#", start), text.size());
-    std::string authority = text.substr(start, end - start);
-    authority.erase(0, authority.rfind('@') + 1);  // npos + 1 is 0: nothing to erase
-    std::string::size_type port_colon = std::string::npos;
-    if (starts_with(authority, "[")) {
-        const std::string::size_type close = authority.find(']');
-        parts.host = authority.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-        if (close != std::string::npos && authority.compare(close + 1, 1, ":") == 0) {
-            port_colon = close + 1;
-        }
-    } else if (authority.find(':') == authority.rfind(':')) {
-        port_colon = authority.find(':');
-        parts.host = authority.substr(0, port_colon);
-    } else {
-        parts.host = authority;  // a bare IPv6 address
-    }
-    if (port_colon != std::string::npos) {
-        parts.port = authority.substr(port_colon + 1);
-    }
-    parts.host = lower_case(parts.host);
-    return parts;
-}
-
 std::string default_port(const std::string& scheme) {
     return scheme == "http" ? "80" : "443";
 }
@@ -188,7 +149,7 @@ bool no_proxy_list_matches(const std::string& list, const std::string& host) {
 }
 
 bool bypass_list_matches(const std::string& list, const std::string& url) {
-    const Authority target = authority_of(url);
+    const UrlAuthority target = url_authority(url);
     const std::string scheme = target.scheme.empty() ? "https" : target.scheme;
     const std::string port = target.port.empty() ? default_port(scheme) : target.port;
     for (const std::string& entry_text : split_at_any(lower_case(list), ";, \t\r\n")) {
@@ -198,7 +159,7 @@ bool bypass_list_matches(const std::string& list, const std::string& url) {
             }
             continue;
         }
-        const Authority entry = authority_of(entry_text);
+        const UrlAuthority entry = url_authority(entry_text);
         if ((entry.scheme.empty() || entry.scheme == scheme) && (entry.port.empty() || wildcard_matches(entry.port, port)) &&
             wildcard_matches(entry.host, target.host)) {
             return true;
@@ -246,7 +207,7 @@ std::vector<std::string> https_proxies_from_list(const std::string& list) {
 }
 
 std::string script_question_url(const std::string& url) {
-    const Authority parts = authority_of(url);
+    const UrlAuthority parts = url_authority(url);
     const std::string host = parts.host.find(':') != std::string::npos ? "[" + parts.host + "]" : parts.host;
     return (parts.scheme.empty() ? "https" : parts.scheme) + "://" + host + (parts.port.empty() ? "" : ":" + parts.port) +
            "/";

@@ -1,23 +1,45 @@
 // The parts of a URL that the checker looks at: its scheme and host, and its user info, never shown.
 #include "checker/url_text.hpp"
 
+#include <algorithm>
+
 #include "checker/text_tokens.hpp"
 
 namespace checker {
 
+UrlAuthority url_authority(const std::string& text) {
+    UrlAuthority parts;
+    std::string::size_type start = 0;
+    const std::string::size_type scheme_end = text.find("://");
+    if (scheme_end != std::string::npos) {
+        parts.scheme = lower_case(text.substr(0, scheme_end));
+        start = scheme_end + 3;
+    }
+    const std::string::size_type end = std::min(text.find_first_of("/?#", start), text.size());
+    std::string authority = text.substr(start, end - start);
+    authority.erase(0, authority.rfind('@') + 1);  // npos + 1 is 0: nothing to erase
+    std::string::size_type port_colon = std::string::npos;
+    if (starts_with(authority, "[")) {
+        const std::string::size_type close = authority.find(']');
+        parts.host = authority.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        if (close != std::string::npos && authority.compare(close + 1, 1, ":") == 0) {
+            port_colon = close + 1;
+        }
+    } else if (authority.find(':') == authority.rfind(':')) {
+        port_colon = authority.find(':');
+        parts.host = authority.substr(0, port_colon);
+    } else {
+        parts.host = authority;  // a bare IPv6 address
+    }
+    if (port_colon != std::string::npos) {
+        parts.port = authority.substr(port_colon + 1);
+    }
+    parts.host = lower_case(parts.host);
+    return parts;
+}
+
 std::string url_host(const std::string& url) {
-    const std::string::size_type scheme_end = url.find("://");
-    const std::string::size_type start = scheme_end == std::string::npos ? 0 : scheme_end + 3;
-    const std::string::size_type end = url.find_first_of("/?#", start);
-    std::string authority = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    const std::string::size_type at = authority.rfind('@');
-    if (at != std::string::npos) {
-        authority.erase(0, at + 1);
-    }
-    if (!authority.empty() && authority.front() == '[') {
-        return lower_case(authority.substr(1, authority.find(']') - 1));
-    }
-    return lower_case(authority.substr(0, authority.find(':')));
+    return url_authority(url).host;
 }
 
 std::string url_scheme(const std::string& url) {

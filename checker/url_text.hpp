@@ -7,6 +7,16 @@
 
 namespace checker {
 
+// The parts of a URL (or of a "host:port", or a bypass entry) that decide where it goes: scheme
+// and port are empty when the text names none; the host is lower case, without user info or IPv6
+// brackets.
+struct UrlAuthority {
+    std::string scheme;
+    std::string host;
+    std::string port;
+};
+UrlAuthority url_authority(const std::string& text);
+
 // The host of a URL, lower case, without user info, port or IPv6 brackets.
 std::string url_host(const std::string& url);
 
