@@ -15,6 +15,7 @@ from pathlib import Path
 
 from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
                             to_checker_path)
+from fixtures.minisign_keys import SigningKey
 from fixtures.nginx_server import NginxServer
 from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
@@ -52,7 +53,8 @@ class ProxyTest(CheckerTestCase):
         cls.pki = shared_test_pki()
         document_root = tempfile.TemporaryDirectory(prefix="checker-proxy-www-")
         cls.addClassCleanup(document_root.cleanup)
-        (Path(document_root.name) / "dm.json").write_bytes(DM)
+        cls.document_root = Path(document_root.name)
+        (cls.document_root / "dm.json").write_bytes(DM)
         cls.proxied_server = NginxServer(document_root.name, cls.pki.proxied_host).start()
         cls.addClassCleanup(cls.proxied_server.stop)
         cls.direct_server = NginxServer(document_root.name, cls.pki.loopback).start()
@@ -135,6 +137,19 @@ class ProxyTest(CheckerTestCase):
                 self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
                 self.assertEqual(events, [proxy_event(self.proxy.url, "environment")])
                 self.assert_tunnel_through_proxy(position)
+
+    def test_the_signature_is_fetched_the_way_the_document_went(self):
+        # The host resolves only inside squid: a stored document proves that both fetches used it.
+        key = SigningKey()
+        self.addCleanup(key.cleanup)
+        signature = self.document_root / "dm.json.minisig"
+        signature.write_bytes(key.sign(DM))
+        self.addCleanup(signature.unlink)
+        result, events, position = self.run_checker(
+            self.proxied_url, {"https_proxy": self.proxy_with_credentials}, metadata_public_keys=[key.public_key])
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        self.assertEqual(events, [proxy_event(self.proxy.url, "environment")] * 2)
+        self.assert_tunnel_through_proxy(position)
 
     def test_direct_connections(self):
         proxy = self.proxy_with_credentials
