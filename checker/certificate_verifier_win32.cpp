@@ -14,7 +14,6 @@
 #include <utility>
 
 #include "checker/certificate_verifier.hpp"
-#include "checker/http_transfer.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/kernel_handle.hpp"
@@ -241,11 +240,11 @@ std::string checked_host_name(X509_STORE_CTX* store_context, bool check_host_nam
 }
 
 // The refusal of the peer's chain as the checker reports it; empty when Windows trusts it.
-std::string chain_refusal(X509_STORE_CTX* store_context, const CurlTransfer& transfer) {
-    const std::string host_name = checked_host_name(store_context, transfer.checks_host_name());
+std::string chain_refusal(X509_STORE_CTX* store_context, const VerifierContext& context) {
+    const std::string host_name = checked_host_name(store_context, context.checks_host_name());
     // What is left of the run's deadline; 0 (the system's default) only when the run has none.
     const ScopedResource<ChainContext> chain =
-        build_chain(store_context, transfer.deadline().curl_timeout_millis(), transfer.deadline().remaining_millis());
+        build_chain(store_context, context.deadline().curl_timeout_millis(), context.deadline().remaining_millis());
     const DWORD trust_errors = chain.get()->TrustStatus.dwErrorStatus;
     const DWORD code = refusal_code(trust_errors, policy_error(chain.get(), host_name));
     if (code == 0) {
@@ -257,29 +256,26 @@ std::string chain_refusal(X509_STORE_CTX* store_context, const CurlTransfer& tra
 }
 
 // Records why the chain is refused and fails OpenSSL's verification; never throws.
-int refuse_chain(X509_STORE_CTX* store_context, CurlTransfer& transfer, const char* text) noexcept {
-    try {
-        transfer.record_callback_error(text);
-    } catch (...) {
-    }
+int refuse_chain(X509_STORE_CTX* store_context, VerifierContext& context, const char* text) noexcept {
+    context.record_refusal(text);
     X509_STORE_CTX_set_error(store_context, X509_V_ERR_APPLICATION_VERIFICATION);
     return 0;
 }
 
 // OpenSSL's certificate verification callback: 1 when Windows trusts the peer's chain.
 int verify_chain(X509_STORE_CTX* store_context, void* user) {
-    CurlTransfer& transfer = *static_cast<CurlTransfer*>(user);
+    VerifierContext& context = *static_cast<VerifierContext*>(user);
     try {
-        const std::string refusal = chain_refusal(store_context, transfer);
+        const std::string refusal = chain_refusal(store_context, context);
         if (refusal.empty()) {
             X509_STORE_CTX_set_error(store_context, X509_V_OK);
             return 1;
         }
-        return refuse_chain(store_context, transfer, refusal.c_str());
+        return refuse_chain(store_context, context, refusal.c_str());
     } catch (const std::exception& failure) {
-        return refuse_chain(store_context, transfer, failure.what());
+        return refuse_chain(store_context, context, failure.what());
     } catch (...) {
-        return refuse_chain(store_context, transfer, "");
+        return refuse_chain(store_context, context, "");
     }
 }
 
@@ -289,9 +285,15 @@ bool system_certificate_verifier_exists() {
     return true;
 }
 
-CURLcode install_system_certificate_verifier(CURL* /*curl*/, void* ssl_context, void* user) {
-    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(ssl_context), verify_chain, user);
-    return CURLE_OK;
+namespace platform {
+
+// Without the system's verdict (a CA file, a revocation list), OpenSSL's own verification stays.
+void install_certificate_verifier(void* ssl_context, VerifierContext& context) {
+    if (context.system_decides()) {
+        SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(ssl_context), verify_chain, &context);
+    }
 }
+
+}  // namespace platform
 
 }  // namespace checker

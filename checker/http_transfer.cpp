@@ -11,6 +11,7 @@
 #include "checker/proxy_choice.hpp"
 #include "checker/socket_wait.hpp"
 #include "checker/system_network.hpp"
+#include "checker/trust_choice.hpp"
 #include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
@@ -103,9 +104,32 @@ uint32_t no_socket_sleep_millis(uint32_t fdset_timeout_millis, long curl_timeout
     return static_cast<uint32_t>(std::min<long long>(fdset_timeout_millis, curl_timeout_millis));
 }
 
-CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
-                           CurlEasy& easy, const TransferTarget& target)
-    : config_(config), tracer_(tracer), deadline_(deadline), multi_(multi), easy_(easy), target_(target) {}
+CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                           VerifierContext& verifier, CurlMulti& multi, CurlEasy& easy, const TransferTarget& target)
+    : config_(config),
+      tracer_(tracer),
+      deadline_(deadline),
+      verifier_(verifier),
+      multi_(multi),
+      easy_(easy),
+      target_(target) {}
+
+CurlTransfer::~CurlTransfer() {
+    if (!tracer_.is_enabled() || body_size_ == 0) {
+        return;
+    }
+    try {
+        // A multi-byte character may be cut at the limit; the trace shows such a fragment as
+        // U+FFFD, so that tracing never fails a good download.
+        trace("EVENT_RESPONSE " + narrow(widen(traced_response_)));
+        if (body_size_ > traced_response_.size()) {
+            trace("response shown cut, size: [" + to_string(body_size_) + "], shown: [" +
+                  to_string(static_cast<uint64_t>(traced_response_.size())) + "]");
+        }
+    } catch (...) {
+        // A destructor lets nothing through; the trace is never the reason a run fails.
+    }
+}
 
 void CurlTransfer::trace(const std::string& event_text) {
     tracer_.add(event_text);
@@ -126,6 +150,10 @@ void CurlTransfer::apply_options(const ProxyChoice& proxy) {
     easy_.set_option_bool(CURLOPT_NOPROGRESS, config_.curl_noprogress);
     easy_.set_option_bool(CURLOPT_NOSIGNAL, config_.curl_nosignal);
     easy_.set_option_bool(CURLOPT_TCP_NODELAY, config_.curl_tcp_nodelay);
+    // A name lookup still running when the transfer ends (its time ran out) is left behind, not
+    // waited for: the threaded resolver would otherwise hold the run for as long as a resolver
+    // that never answers takes.
+    easy_.set_option_bool(CURLOPT_QUICK_EXIT, true);
     easy_.set_option_long(CURLOPT_CONNECTTIMEOUT_MS, config_.curl_connecttimeout_millis);
     easy_.set_option_long(CURLOPT_BUFFERSIZE, config_.curl_buffersize_bytes);
     easy_.set_option_string(CURLOPT_ACCEPT_ENCODING, config_.curl_accept_encoding);
@@ -164,31 +192,29 @@ void CurlTransfer::apply_options(const ProxyChoice& proxy) {
 }
 
 void CurlTransfer::apply_trust() {
-    if (!config_.curl_cainfo_filename.empty()) {
+    switch (choose_trust(config_, system_certificate_verifier_exists())) {
+    case Trust::ca_file:
         // A CA file that cannot be read would leave libcurl without the trust it was meant to
         // give; it fails the run here, named, rather than as a certificate problem later.
         open_file(config_.curl_cainfo_filename, "r", 0);
         easy_.set_option_string(CURLOPT_CAINFO, config_.curl_cainfo_filename);
         // The configured file is the only trust: no CA folder of libcurl's build besides it.
         easy_.clear_option_text(CURLOPT_CAPATH);
-    } else if (config_.curl_ssl_verifypeer && config_.curl_crlfile_filename.empty() &&
-               system_certificate_verifier_exists()) {
-        // A configured revocation list is OpenSSL's to check: the system's verifier would skip it.
-        apply_system_verifier();
-    } else {
+        break;
+    case Trust::system_verifier:
+        // The verifier installed below decides; it also judges an HTTPS proxy's certificate
+        // (the roots of CURLOPT_PROXY_SSL_OPTIONS then go unused).
+        break;
+    case Trust::system_roots:
         easy_.set_option_long(CURLOPT_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));
+        break;
     }
     // A proxy spoken to over TLS is the user's network's: the system's roots vouch for it.
     easy_.set_option_long(CURLOPT_PROXY_SSL_OPTIONS, static_cast<uint32_t>(system_trust_ssl_options()));
-}
-
-void CurlTransfer::apply_system_verifier() {
-    // libcurl hands every new OpenSSL context to this one function, an HTTPS proxy's too, so the
-    // system decides about the proxy's certificate as well (the roots of CURLOPT_PROXY_SSL_OPTIONS
-    // then go unused).
-    easy_.set_option_pointer(CURLOPT_SSL_CTX_DATA, this);
-    easy_.set_option_function(CURLOPT_SSL_CTX_FUNCTION, install_system_certificate_verifier,
-                              "CURLOPT_SSL_CTX_FUNCTION");
+    // libcurl hands every new OpenSSL context, the server's and an HTTPS proxy's, to this one
+    // function, which refuses renegotiation and installs the verification callback.
+    easy_.set_option_pointer(CURLOPT_SSL_CTX_DATA, &verifier_);
+    easy_.set_option_function(CURLOPT_SSL_CTX_FUNCTION, prepare_tls_context, "CURLOPT_SSL_CTX_FUNCTION");
 }
 
 void CurlTransfer::apply_proxy(const ProxyChoice& choice) {
@@ -297,8 +323,13 @@ bool CurlTransfer::note_transfer_result() {
         }
         const CURLcode result = message->data.result;
         trace("transfer done, result: [" + code_text(result) + "]");
+        // Why the verifier refused a chain comes before libcurl's text for the failed handshake.
+        const std::string refusals = verifier_.take_refusals();
         if (try_next_proxy(result)) {
             return true;
+        }
+        if (result != CURLE_OK && !refusals.empty()) {
+            record_callback_error(refusals);
         }
         // A write error after a callback failure is that failure, already recorded.
         if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && !callback_errors_.empty())) {
@@ -363,9 +394,8 @@ std::size_t CurlTransfer::receive_data(const char* data, std::size_t size, std::
     buffer_.append(data, delivered);
     trace("data chunk received, size: [" + to_string(static_cast<uint64_t>(buffer_.size())) + "]");
     if (tracer_.is_enabled()) {
-        // A multi-byte character may be split between two fill cycles; the trace gets the
-        // bytes with such fragments shown as U+FFFD so that tracing never fails a good download.
-        trace("EVENT_RESPONSE " + narrow(widen(buffer_)));
+        body_size_ += delivered;
+        traced_response_.append(data, std::min(delivered, traced_response_limit - traced_response_.size()));
     }
     return delivered;
 }
@@ -392,10 +422,11 @@ namespace {
 
 // Parses the document while it arrives; with a hash, receives it to its end so that the hash
 // covers every byte. Returns the parsed value before the load hook.
-JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
-                          const ProxyChoice& proxy, Blake2bHash* body_hash) {
+JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                          VerifierContext& verifier, CurlMulti& multi, const ProxyChoice& proxy,
+                          Blake2bHash* body_hash) {
     CurlEasy easy(multi, curl_easy_init());
-    CurlTransfer transfer(config, tracer, deadline, multi, easy,
+    CurlTransfer transfer(config, tracer, deadline, verifier, multi, easy,
                           {config.remote_version_url, "EVENT_URL", config.max_response_size_bytes,
                            "'max_response_size_bytes'", body_hash});
     transfer.apply_options(proxy);
@@ -423,17 +454,25 @@ JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const Run
 
 // The signature file, fetched under the document's TLS, proxy, trust and deadline rules.
 std::string fetch_signature(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
-                            CurlMulti& multi, const ProxyChoice& proxy) {
+                            VerifierContext& verifier, CurlMulti& multi, const ProxyChoice& proxy) {
     const std::string url = metadata_signature_url(config);
     try {
         CurlEasy easy(multi, curl_easy_init());
-        CurlTransfer transfer(config, tracer, deadline, multi, easy,
+        CurlTransfer transfer(config, tracer, deadline, verifier, multi, easy,
                               {url, "EVENT_SIGNATURE_URL", signature_size_limit, "signature size limit", nullptr});
         transfer.apply_options(proxy);
         std::string text;
         std::array<char, 1024> chunk{};
-        while (const std::size_t count = transfer.read_chunk(chunk.data(), chunk.size())) {
-            text.append(chunk.data(), count);
+        try {
+            while (const std::size_t count = transfer.read_chunk(chunk.data(), chunk.size())) {
+                text.append(chunk.data(), count);
+            }
+        } catch (const std::exception& failure) {
+            if (transfer.callback_errors().empty()) {
+                throw;
+            }
+            // After libcurl's cause ("Resolving timed out ..."), as the document's transfer has it.
+            transfer.record_callback_error(failure.what());
         }
         if (!transfer.callback_errors().empty()) {
             throw CheckerException("HTTP connection error: [" + transfer.callback_errors() + "]");
@@ -455,8 +494,11 @@ uint64_t unix_time_seconds() {
 JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
                               const ProxySources& proxy_sources) {
     // Declared in acquisition order, so they are released in reverse: easy handles (removed from
-    // the multi handle, then cleaned up), multi handle, global state.
+    // the multi handle, then cleaned up), multi handle (and its cached connections, whose OpenSSL
+    // contexts hold the verifier's context), the verifier's context, global state.
     const CurlGlobal global;
+    VerifierContext verifier(deadline, config.curl_ssl_verifyhost,
+                             choose_trust(config, system_certificate_verifier_exists()) == Trust::system_verifier);
     CurlMulti multi(curl_multi_init());
     multi.set_multi_option(CURLMOPT_MAXCONNECTS, config.curl_max_connects);
     // One choice for the run: the signature goes the way the document went, with no second lookup.
@@ -467,11 +509,11 @@ JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const
         hide_user_info(tracer.cleaner(), next);
     }
     if (config.metadata_public_keys.empty()) {
-        return adopt_json(parse_document(config, tracer, deadline, multi, proxy, nullptr).release());
+        return adopt_json(parse_document(config, tracer, deadline, verifier, multi, proxy, nullptr).release());
     }
     Blake2bHash body_hash;
-    JsonHandle document = parse_document(config, tracer, deadline, multi, proxy, &body_hash);
-    const std::string signature = fetch_signature(config, tracer, deadline, multi, proxy);
+    JsonHandle document = parse_document(config, tracer, deadline, verifier, multi, proxy, &body_hash);
+    const std::string signature = fetch_signature(config, tracer, deadline, verifier, multi, proxy);
     check_metadata_signature(config, signature, body_hash.finish(), unix_time_seconds(), tracer);
     return adopt_json(document.release());
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "checker/certificate_verifier.hpp"
 #include "checker/checker_config.hpp"
 #include "checker/curl_owners.hpp"
 #include "checker/minisign.hpp"
@@ -41,12 +42,18 @@ struct TransferTarget {
     Blake2bHash* body_hash;
 };
 
+// How much of a response the trace shows.
+constexpr std::size_t traced_response_limit = 65536;
+
 // One transfer: the bytes libcurl delivered in the current fill cycle and the state the
 // callbacks collect. Its address is the user pointer of all three callbacks.
 class CurlTransfer {
 public:
-    CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, CurlMulti& multi,
-                 CurlEasy& easy, const TransferTarget& target);
+    // verifier is the run's: it outlives the multi handle, whose cached connections may call it.
+    CurlTransfer(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline, VerifierContext& verifier,
+                 CurlMulti& multi, CurlEasy& easy, const TransferTarget& target);
+    // Traces the response text, once.
+    ~CurlTransfer();
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
@@ -69,17 +76,10 @@ public:
     void record_callback_error(const std::string& text);
     const std::string& callback_errors() const { return callback_errors_; }
 
-    // What the certificate verifier's callback reads: the run's deadline, and whether the
-    // certificate must name the host (curl_ssl_verifyhost).
-    const RunDeadline& deadline() const { return deadline_; }
-    bool checks_host_name() const { return config_.curl_ssl_verifyhost; }
-
 private:
     void trace(const std::string& event_text);
-    // CA file, the system's verifier or the system's roots; never two of them.
+    // CA file, the system's verifier or the system's roots (choose_trust); never two of them.
     void apply_trust();
-    // The system's verifier decides about the server's and an HTTPS proxy's certificates.
-    void apply_system_verifier();
     void apply_proxy(const ProxyChoice& choice);
     // The proxy (empty: none) and how it is answered when it asks for credentials.
     void use_proxy(const std::string& proxy);
@@ -93,6 +93,7 @@ private:
     const CheckerConfig& config_;
     Tracer& tracer_;
     const RunDeadline& deadline_;
+    VerifierContext& verifier_;
     CurlMulti& multi_;
     CurlEasy& easy_;
     TransferTarget target_;
@@ -104,6 +105,9 @@ private:
     std::string callback_errors_;
     std::array<char, CURL_ERROR_SIZE> error_detail_{};
     uint64_t total_received_ = 0;
+    // The start of the body for the trace, at most traced_response_limit bytes.
+    std::string traced_response_;
+    uint64_t body_size_ = 0;
     SelectFailureLimit select_failures_;
     ProxyChoice proxy_choice_{"", "none"};
     std::size_t next_proxy_ = 0;  // the entry of proxy_choice_.next_proxies tried next

@@ -122,15 +122,18 @@ std::string proxy_event(const ProxyChoice& choice) {
 
 ProxyAuth proxy_auth_for(const std::string& proxy, const std::string& source, const CheckerConfig& config,
                          bool single_sign_on_available) {
-    const bool trusted_source = source == "config" || source == "environment";
     if (proxy.empty()) {
         return {};
     }
-    if (!config.curl_proxy_username.empty()) {
-        return {ProxyAuth::Credentials::configured, source == "config" ? CURLAUTH_ANY : CURLAUTH_ANYSAFE};
+    // Credentials go only to a proxy the user named: configured ones to curl_proxy, those inside
+    // an address to that address. A proxy the system found (detection, script, fixed settings)
+    // may be anyone's and could relay an NTLM answer or crack a Digest one offline.
+    const bool named_by_user = source == "config" || source == "environment";
+    if (source == "config" && !config.curl_proxy_username.empty()) {
+        return {ProxyAuth::Credentials::configured, CURLAUTH_ANY};
     }
-    if (without_user_info(proxy) != proxy) {
-        return {ProxyAuth::Credentials::in_address, trusted_source ? CURLAUTH_ANY : CURLAUTH_ANYSAFE};
+    if (named_by_user && without_user_info(proxy) != proxy) {
+        return {ProxyAuth::Credentials::in_address, CURLAUTH_ANY};
     }
     if (single_sign_on_available) {
         return {ProxyAuth::Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM};

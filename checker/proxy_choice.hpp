@@ -49,11 +49,10 @@ ProxyChoice choose_proxy(const CheckerConfig& config, const ProxySources& source
 // "EVENT_PROXY " + proxy or "direct" + ", source: [" + source + "]", never with credentials.
 std::string proxy_event(const ProxyChoice& choice);
 
-// How a proxy that asks for credentials is answered. Configured credentials are offered with
-// every method only to a proxy from the config, to any other only with the methods that do not
-// send the password in clear (a detected proxy may be anyone's); credentials inside the address
-// of a proxy from the config or the environment with every method; without credentials, the
-// logged-on user's (Negotiate or NTLM) where the system offers single sign-on.
+// How a proxy that asks for credentials is answered. Configured credentials go to the proxy from
+// the config only, credentials inside an address only to a proxy from the config or the
+// environment, both with every method; any other proxy, and one without credentials, gets the
+// logged-on user's (Negotiate or NTLM) where the system offers single sign-on, else nothing.
 struct ProxyAuth {
     enum class Credentials { none, configured, in_address, logon };
     Credentials credentials = Credentials::none;

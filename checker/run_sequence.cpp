@@ -75,7 +75,7 @@ uint64_t stored_version_number(const CheckerConfig& config, const std::string& v
 }
 
 // Writes trace.json when tracing is on and announces it; never throws.
-void write_trace(const CheckerConfig& config, const Tracer& tracer) noexcept {
+void write_trace(const CheckerConfig& config, Tracer& tracer) noexcept {
     if (!tracer.is_enabled()) {
         return;
     }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "checker/http_transfer.hpp"
+#include "checker/trust_choice.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/tests/failure_of.hpp"
 
@@ -69,7 +70,8 @@ protected:
     CurlMulti multi{curl_multi_init()};
     CurlEasy easy{multi, curl_easy_init()};
     RunDeadline deadline{config.curl_timeout_millis};
-    CurlTransfer transfer{config, tracer, deadline, multi, easy,
+    VerifierContext verifier{deadline, true, false};
+    CurlTransfer transfer{config, tracer, deadline, verifier, multi, easy,
                           {"", "EVENT_URL", 250, "'max_response_size_bytes'", nullptr}};
 };
 
@@ -79,6 +81,81 @@ TEST_F(ReceiveDataTest, EachDeliveryAndTheWholeResponseAreLimited) {
     EXPECT_EQ(failure_of_delivery(100), "");
     EXPECT_EQ(failure_of_delivery(50), "");
     EXPECT_EQ(failure_of_delivery(1), "'max_response_size_bytes' exceeded: [251]");
+}
+
+// The trace shows the start of the response once, however many deliveries it came in.
+TEST(ReceivedResponse, IsTracedOnceAndCutWithItsSize) {
+    const struct {
+        std::size_t deliveries;
+        std::size_t delivery_size;
+        std::size_t shown;
+        bool cut;
+    } cases[] = {{3, 10, 30, false}, {1, traced_response_limit, traced_response_limit, false},
+                 {100, 1000, traced_response_limit, true}};
+    for (const auto& each : cases) {
+        CheckerConfig config;
+        config.curl_max_bufsize_bytes = 1U << 20;
+        Tracer tracer(true);
+        {
+            const CurlGlobal global;
+            CurlMulti multi(curl_multi_init());
+            CurlEasy easy(multi, curl_easy_init());
+            const RunDeadline deadline(config.curl_timeout_millis);
+            VerifierContext verifier(deadline, true, false);
+            CurlTransfer transfer(config, tracer, deadline, verifier, multi, easy,
+                                  {"", "EVENT_URL", 1U << 20, "'max_response_size_bytes'", nullptr});
+            for (std::size_t index = 0; index < each.deliveries; ++index) {
+                const std::string piece(each.delivery_size, static_cast<char>('a' + index % 26));
+                transfer.receive_data(piece.data(), 1, piece.size());
+            }
+        }
+        std::vector<std::string> responses;
+        std::vector<std::string> cut_notes;
+        const char* key = nullptr;
+        json_t* value = nullptr;
+        json_object_foreach(tracer.events().get(), key, value) {
+            const std::string event = json_string_value(value);
+            if (event.rfind("EVENT_RESPONSE ", 0) == 0) {
+                responses.push_back(event.substr(15));
+            } else if (event.rfind("response shown cut", 0) == 0) {
+                cut_notes.push_back(event);
+            }
+        }
+        ASSERT_EQ(responses.size(), 1u);
+        EXPECT_EQ(responses[0].size(), each.shown);
+        EXPECT_EQ(responses[0].substr(0, each.delivery_size), std::string(each.delivery_size, 'a'));
+        const std::string total = std::to_string(each.deliveries * each.delivery_size);
+        EXPECT_EQ(cut_notes, each.cut ? std::vector<std::string>{"response shown cut, size: [" + total +
+                                                                 "], shown: [65536]"}
+                                      : std::vector<std::string>{});
+    }
+}
+
+// Which trust decides: a CA file alone, else the system's verifier where there is one and
+// OpenSSL has nothing of its own to check (a revocation list), else the system's roots.
+TEST(TrustChoice, CaFileThenSystemVerifierThenSystemRoots) {
+    const struct {
+        const char* ca_file;
+        const char* crl_file;
+        bool verify_peer;
+        bool system_verifier;
+        Trust trust;
+    } cases[] = {
+        {"ca.pem", "", true, true, Trust::ca_file},
+        {"ca.pem", "list.crl", false, false, Trust::ca_file},
+        {"", "", true, true, Trust::system_verifier},
+        {"", "list.crl", true, true, Trust::system_roots},
+        {"", "", false, true, Trust::system_roots},
+        {"", "", true, false, Trust::system_roots},
+    };
+    for (const auto& each : cases) {
+        CheckerConfig config;
+        config.curl_cainfo_filename = each.ca_file;
+        config.curl_crlfile_filename = each.crl_file;
+        config.curl_ssl_verifypeer = each.verify_peer;
+        EXPECT_EQ(choose_trust(config, each.system_verifier), each.trust)
+            << each.ca_file << " " << each.crl_file << " " << each.verify_peer << " " << each.system_verifier;
+    }
 }
 
 TEST_F(ReceiveDataTest, CallbackErrorsJoinLineByLine) {

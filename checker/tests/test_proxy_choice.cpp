@@ -272,7 +272,7 @@ TEST(ProxyChoice, ProxyListsGiveTheEntriesForHttpsInOrder) {
 }
 
 // The credentials offered to a proxy that asks for them, and with which methods.
-TEST(ProxyChoice, ProxyAuthenticationHandsOutNoPasswordInClear) {
+TEST(ProxyChoice, ProxyAuthenticationGivesCredentialsOnlyToTheProxyTheUserNamed) {
     using Credentials = ProxyAuth::Credentials;
     CheckerConfig configured;
     configured.curl_proxy_username = "me";
@@ -287,12 +287,16 @@ TEST(ProxyChoice, ProxyAuthenticationHandsOutNoPasswordInClear) {
         unsigned long methods;
     } cases[] = {
         {"proxy:3128", "config", configured, true, Credentials::configured, CURLAUTH_ANY},
-        {"proxy:3128", "environment", configured, true, Credentials::configured, CURLAUTH_ANYSAFE},
-        {"proxy:3128", "system script", configured, false, Credentials::configured, CURLAUTH_ANYSAFE},
-        {"proxy:3128", "system detection", configured, true, Credentials::configured, CURLAUTH_ANYSAFE},
+        {"proxy:3128", "environment", configured, true, Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM},
+        {"proxy:3128", "environment", configured, false, Credentials::none, 0},
+        {"proxy:3128", "system script", configured, false, Credentials::none, 0},
+        {"proxy:3128", "system detection", configured, true, Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM},
+        {"proxy:3128", "system fixed", configured, true, Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM},
         {"http://u:p@proxy:3128", "environment", unconfigured, true, Credentials::in_address, CURLAUTH_ANY},
         {"http://u:p@proxy:3128", "config", unconfigured, false, Credentials::in_address, CURLAUTH_ANY},
-        {"http://u:p@proxy:3128", "system fixed", unconfigured, false, Credentials::in_address, CURLAUTH_ANYSAFE},
+        {"http://u:p@proxy:3128", "system fixed", unconfigured, false, Credentials::none, 0},
+        {"http://u:p@proxy:3128", "system script", configured, true, Credentials::logon,
+         CURLAUTH_NEGOTIATE | CURLAUTH_NTLM},
         {"proxy:3128", "system detection", unconfigured, true, Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM},
         {"proxy:3128", "environment", unconfigured, true, Credentials::logon, CURLAUTH_NEGOTIATE | CURLAUTH_NTLM},
         {"proxy:3128", "system fixed", unconfigured, false, Credentials::none, 0},

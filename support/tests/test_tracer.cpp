@@ -1,4 +1,5 @@
 // Tests of the event tracer and the timestamp.
+#include <algorithm>
 #include <cctype>
 #include <string>
 #include <vector>
@@ -52,4 +53,29 @@ TEST(Tracer, KeysCountUpInRecordingOrderAndFileHasOneEventPerLine) {
     EXPECT_NE(std::string::npos, text.find("_2\": \"two\\nlines\",\r\n"));
     EXPECT_LT(text.find("_1\""), text.find("_2\""));
     EXPECT_LT(text.find("_2\""), text.find("_3\""));
+}
+
+// A run that records without end keeps its first events and its last ones, with one event that
+// counts those left out between them; the keys still count up.
+TEST(Tracer, KeepsTheFirstAndTheLastEventsOfALongRun) {
+    Tracer tracer(true);
+    const uint32_t total = Tracer::recorded_limit + 5000;
+    for (uint32_t number = 1; number <= total; ++number) {
+        tracer.add("event " + std::to_string(number));
+    }
+    std::vector<std::string> texts;
+    std::vector<uint32_t> numbers;
+    const char* key = nullptr;
+    json_t* value = nullptr;
+    json_object_foreach(tracer.events().get(), key, value) {
+        texts.emplace_back(json_string_value(value));
+        numbers.push_back(static_cast<uint32_t>(std::stoul(std::string(key).substr(20))));
+    }
+    const std::size_t kept = Tracer::recorded_limit + 1 + Tracer::kept_last_limit;
+    ASSERT_EQ(texts.size(), kept);
+    EXPECT_EQ(texts[Tracer::recorded_limit - 1], "event " + std::to_string(Tracer::recorded_limit));
+    EXPECT_EQ(texts[Tracer::recorded_limit], "trace events left out: [4900], limit: [10000]");
+    EXPECT_EQ(texts.back(), "event " + std::to_string(total));
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    EXPECT_EQ(tracer.counter(), total);
 }

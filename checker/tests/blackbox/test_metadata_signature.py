@@ -12,6 +12,7 @@ from checker_runner import DEMO_VERSION_NUMBER, CheckerTestCase, checker_config,
 from fixtures.minisign_keys import SigningKey
 from fixtures.misbehaving_server import MisbehavingServer, send_document
 from fixtures.nginx_server import NginxServer
+from fixtures.renegotiating_server import RenegotiatingServer
 from fixtures.sample_documents import dm_response
 
 DM = dm_response(padding_elements=20)  # about 6 kB: several deliveries, gzip-compressed by nginx
@@ -152,6 +153,32 @@ class UnevenDeliveryTest(CheckerTestCase):
                     self.workspace.store_version(5)
                     self.assert_stored_update(self.workspace.run(config=config), 5, DEMO_VERSION_NUMBER)
                     self.assertEqual(server.requests, ["/dm.json", "/dm.json.minisig"])
+
+
+class RenegotiationTest(CheckerTestCase):
+    """A server that asks for a new handshake while the signature comes over the document's kept
+    connection: the checker refuses it, so no second certificate is judged mid-run, and its
+    verifier is never called for a transfer that has ended (the sanitizer build would see it)."""
+
+    def test_a_renegotiation_is_refused_and_nothing_is_stored(self):
+        pki = shared_test_pki()
+        signing_key = SigningKey()
+        self.addCleanup(signing_key.cleanup)
+        with RenegotiatingServer(pki.loopback, [DM, signing_key.sign(DM)], renegotiate_from=2) as server:
+            config = self.workspace.write_config(checker_config(
+                server.url("dm.json"), to_checker_path(pki.ca_certificate),
+                metadata_public_keys=[signing_key.public_key]))
+            stored = self.workspace.store_version(5)
+            result = self.workspace.run(config=config)
+            # The server ends the connection with a fatal alert when its request is refused.
+            self.assert_failure_line(result, re.escape(
+                f"cannot fetch metadata signature, url: [{server.url('dm.json.minisig')}], error: [HTTP connection "
+                "error: [Failure when receiving data from the peer: ") + r"[^\n]*alert handshake failure[^\n]*"
+                + re.escape("\nHTTP connection error]]"), 5)
+            self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+            # libcurl asks once more on a new connection when a kept one fails before any answer.
+            self.assertEqual(server.requests[0], "/dm.json")
+            self.assertIn(server.requests[1:], (["/dm.json.minisig"], ["/dm.json.minisig"] * 2))
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@ from checker_runner import (DEMO_VERSION_NUMBER, WINDOWS_PATHS, CheckerTestCase,
 from fixtures.misbehaving_server import (MisbehavingServer, close_before_headers, endless_body,
                                          hang_after_headers, redirect_loop, redirect_to, reset_mid_body,
                                          send_document)
+from fixtures.minisign_keys import SigningKey
 from fixtures.ports import free_port
 from fixtures.sample_documents import dm_response
 
@@ -33,6 +34,10 @@ LATE_END_SECONDS = 3 * TIME_SCALE
 RESET_MID_BODY = (r"(Failure when receiving data from the peer: [^\n]*Connection reset by peer|"
                   r"Transferred a partial file: transfer closed with \d+ bytes remaining to read)"
                   if WINDOWS_PATHS else r"Failure when receiving data from the peer: [^\n]*Connection reset by peer")
+
+
+SLOW_RESOLVER_LIBRARY = os.environ.get("SLOW_RESOLVER_LIBRARY")
+SLOW_HOST = "slow.quorvane.test"
 
 
 def connection_error(cause):
@@ -92,6 +97,49 @@ class MisbehavingServerTest(CheckerTestCase):
                 self.assert_failure_line(result, pattern, 5)
                 self.assertLess(seconds, TIME_LIMIT_MILLIS / 1000 + LATE_END_SECONDS)
                 self.assertEqual(self.workspace.version_file.read_bytes(), stored)
+
+    @unittest.skipUnless(SLOW_RESOLVER_LIBRARY, "needs the preloadable resolver that takes long for one name")
+    def test_a_name_lookup_that_never_answers_ends_the_run_on_time(self):
+        self.workspace.environment.update(
+            LD_PRELOAD=SLOW_RESOLVER_LIBRARY, CHECKER_TEST_SLOW_HOST=SLOW_HOST, CHECKER_TEST_SLOW_SECONDS="12",
+            # The sanitizer build's runtime would otherwise insist on being loaded first.
+            ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+        signing_key = SigningKey()
+        self.addCleanup(signing_key.cleanup)
+        with MisbehavingServer(send_document(DM), self.pki.loopback) as server:
+            slow = f"https://{SLOW_HOST}:{server.port}/dm.json"
+            timed_out = connection_error(r"Timeout was reached: Resolving timed out after \d+ milliseconds")
+            cases = [
+                ("the server's name", {"url": slow}, timed_out),
+                ("the proxy's name", {"curl_proxy": f"http://{SLOW_HOST}:3128"}, timed_out),
+                ("the signature's host", {"metadata_public_keys": [signing_key.public_key],
+                                          "metadata_signature_url": slow + ".minisig"},
+                 r"cannot fetch metadata signature, url: \[[^\]]*\], error: \[" + timed_out + r"\]"),
+            ]
+            for name, settings, pattern in cases:
+                with self.subTest(name):
+                    config = self.workspace.write_config(checker_config(
+                        settings.pop("url", server.url()), to_checker_path(self.pki.ca_certificate),
+                        curl_timeout_millis=TIME_LIMIT_MILLIS, **settings))
+                    started = time.monotonic()
+                    result = self.workspace.run(config=config)
+                    self.assert_failure_line(result, pattern, 0)
+                    self.assertLess(time.monotonic() - started, TIME_LIMIT_MILLIS / 1000 + LATE_END_SECONDS)
+
+    def test_a_response_in_tiny_pieces_keeps_the_trace_small(self):
+        # About 1 MiB in 64-byte TLS records: one delivery each, far more events than a trace keeps.
+        big = dm_response(padding_elements=3500)
+        result, _ = self.run_against(send_document(big, chunk_size=64), system_trace_enable=True)
+        self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
+        self.assertLess(self.workspace.trace_file.stat().st_size, 2_000_000)
+        texts = list(json.loads(self.workspace.trace_file.read_text()).values())
+        self.assertLessEqual(len(texts), 10_000 + 1 + 100)
+        responses = [text for text in texts if text.startswith("EVENT_RESPONSE ")]
+        self.assertEqual(len(responses), 1)
+        self.assertTrue(big.decode().startswith(responses[0][len("EVENT_RESPONSE "):]))
+        self.assertIn(f"response shown cut, size: [{len(big)}], shown: [65536]", texts)
+        self.assertRegex("\n".join(texts), r"trace events left out: \[\d+\], limit: \[10000\]")
+        self.assertEqual(texts[-1], f"EVENT_WRITTEN {to_checker_path(self.workspace.version_file)}")
 
     def test_an_https_address_never_ends_in_plain_http(self):
         served = []
