@@ -155,7 +155,9 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
 int run_configured(const CheckerOptions& options) {
     const std::string executable_directory = parent_directory(executable_path());
     const std::string config_path = config_file_path(options.config_path(), executable_directory);
-    const CheckerConfig config = load_config(load_json_from_file(config_path, config_read_limit), executable_directory);
+    // A configuration may hold passwords: a parse failure names where it is, not what is there.
+    const CheckerConfig config = load_config(
+        load_json_from_file(config_path, config_read_limit, ParseFailureText::position_only), executable_directory);
     Tracer tracer(config.system_trace_enable);
     learn_secrets(config, tracer.cleaner());
     tracer.add("EVENT_PID " + to_string(current_process_id()));
