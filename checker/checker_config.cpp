@@ -61,10 +61,11 @@ public:
         if (value == nullptr) {
             return;
         }
+        // The range the other numbers of the configuration are taken from.
+        constexpr uint32_t largest = UINT32_MAX - 1;
         const json_int_t number = json_is_integer(value) ? json_integer_value(value) : -1;
-        if (number < json_int_t{minimum} || number > json_int_t{UINT32_MAX - 1}) {
-            throw invalid_value(key, "not a whole number from " + to_string(minimum) + " to " +
-                                         to_string(uint32_t{UINT32_MAX - 1}));
+        if (number < json_int_t{minimum} || number > json_int_t{largest}) {
+            throw invalid_value(key, "not a whole number from " + to_string(minimum) + " to " + to_string(largest));
         }
         field = static_cast<uint32_t>(number);
     }
@@ -73,7 +74,6 @@ private:
     static CheckerException invalid_value(const char* key, const std::string& error) {
         return CheckerException("Invalid config value, key: [" + std::string(key) + "], error: [" + error + "]");
     }
-
 
     const JsonHandle& document_;
 };
