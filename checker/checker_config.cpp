@@ -2,11 +2,13 @@
 #include "checker/checker_config.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 #include "checker/text_tokens.hpp"
 #include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
+#include "support/diagnostic_text.hpp"
 
 namespace checker {
 namespace {
@@ -26,27 +28,53 @@ public:
         field = get_bool_field(document_, key, field);
     }
 
-    void texts(const char* key, std::vector<std::string>& field) const {
+    // The keys that switch a protection on take no default for a wrong value: present, the value
+    // must be of the key's kind, else the run fails, as a value dropped for the default would
+    // leave the protection off unseen.
+    void required_texts(const char* key, std::vector<std::string>& field) const {
         const json_t* value = json_object_get(document_.get(), key);
         if (value == nullptr) {
             return;
         }
         if (!json_is_array(value)) {
-            throw CheckerException("Invalid config value, key: [" + std::string(key) + "], error: [not an array]");
+            throw invalid_value(key, "not an array");
         }
         std::vector<std::string> items;
         for (std::size_t index = 0; index < json_array_size(value); ++index) {
             const json_t* item = json_array_get(value, index);
             if (!json_is_string(item)) {
-                throw CheckerException("Invalid config value, key: [" + std::string(key) +
-                                       "], error: [not an array of texts]");
+                throw invalid_value(key, "not an array of texts");
             }
             items.emplace_back(json_string_value(item), json_string_length(item));
         }
         field = std::move(items);
     }
+    void required_text(const char* key, std::string& field) const {
+        const json_t* value = json_object_get(document_.get(), key);
+        if (value != nullptr && !json_is_string(value)) {
+            throw invalid_value(key, "not a text");
+        }
+        text(key, field);
+    }
+    void required_number(const char* key, uint32_t& field, uint32_t minimum) const {
+        const json_t* value = json_object_get(document_.get(), key);
+        if (value == nullptr) {
+            return;
+        }
+        // The range the other numbers of the configuration are taken from.
+        constexpr uint32_t largest = UINT32_MAX - 1;
+        const json_int_t number = json_is_integer(value) ? json_integer_value(value) : -1;
+        if (number < json_int_t{minimum} || number > json_int_t{largest}) {
+            throw invalid_value(key, "not a whole number from " + to_string(minimum) + " to " + to_string(largest));
+        }
+        field = static_cast<uint32_t>(number);
+    }
 
 private:
+    static CheckerException invalid_value(const char* key, const std::string& error) {
+        return CheckerException("Invalid config value, key: [" + std::string(key) + "], error: [" + error + "]");
+    }
+
     const JsonHandle& document_;
 };
 
@@ -102,9 +130,9 @@ CheckerConfig load_config(const JsonHandle& document, const std::string& executa
     read.flag("curl_require_tls", config.curl_require_tls);
     read.flag("curl_ssl_verifyhost", config.curl_ssl_verifyhost);
     read.flag("curl_ssl_verifypeer", config.curl_ssl_verifypeer);
-    read.text("curl_cainfo_filename", config.curl_cainfo_filename);
-    read.text("curl_crlfile_filename", config.curl_crlfile_filename);
-    read.text("curl_ssl_cipher_list", config.curl_ssl_cipher_list);
+    read.required_text("curl_cainfo_filename", config.curl_cainfo_filename);
+    read.required_text("curl_crlfile_filename", config.curl_crlfile_filename);
+    read.required_text("curl_ssl_cipher_list", config.curl_ssl_cipher_list);
     read.text("curl_proxy", config.curl_proxy);
     read.text("curl_noproxy", config.curl_noproxy);
     read.text("curl_proxy_username", config.curl_proxy_username);
@@ -112,9 +140,10 @@ CheckerConfig load_config(const JsonHandle& document, const std::string& executa
     read.flag("system_trace_enable", config.system_trace_enable);
     read.number("curl_timeout_millis", config.curl_timeout_millis);
     read.number("max_response_size_bytes", config.max_response_size_bytes);
-    read.texts("metadata_public_keys", config.metadata_public_keys);
+    read.required_texts("metadata_public_keys", config.metadata_public_keys);
     read.text("metadata_signature_url", config.metadata_signature_url);
-    read.number("metadata_max_age_days", config.metadata_max_age_days);
+    // 0 would take any age: a limit that is written down is one.
+    read.required_number("metadata_max_age_days", config.metadata_max_age_days, 1);
 
     resolve_file_name(config.curl_sslcert_filename, executable_directory);
     resolve_file_name(config.curl_sslkey_filename, executable_directory);

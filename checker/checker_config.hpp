@@ -58,15 +58,16 @@ struct CheckerConfig {
     std::vector<std::string> metadata_public_keys;
     // Where the signature is; empty means remote_version_url followed by ".minisig".
     std::string metadata_signature_url;
-    // The oldest signature timestamp taken, in days; 0 takes any age.
+    // The oldest signature timestamp taken, in days; 0 (the key left out) takes any age.
     uint32_t metadata_max_age_days = 0;
 };
 
 // Takes each key that has an accepted value; every other key keeps its default. Relative
 // certificate, key, CA and CRL file names are put below the executable directory, which
-// ends in its separator. metadata_public_keys is the exception: present, it must be an array of
-// texts, else this throws, because a key list that is silently dropped would turn the signature
-// check off.
+// ends in its separator. The keys that switch a protection on are the exception: present, each
+// must be of its kind, else this throws naming the key, because a value silently dropped would
+// turn the protection off: metadata_public_keys an array of texts, metadata_max_age_days a whole
+// number from 1, curl_cainfo_filename, curl_crlfile_filename and curl_ssl_cipher_list texts.
 CheckerConfig load_config(const JsonHandle& document, const std::string& executable_directory);
 
 // The configuration the checks run with: the policy's UpdateCheckUrl, when set, replaces

@@ -4,6 +4,7 @@
 #include <exception>
 #include <optional>
 
+#include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/text_conversion.hpp"
@@ -33,7 +34,7 @@ std::optional<MinisignPublicKey> signer_key(const CheckerConfig& config, const M
 }  // namespace
 
 std::string metadata_signature_url(const CheckerConfig& config) {
-    return config.metadata_signature_url.empty() ? config.remote_version_url + ".minisig"
+    return config.metadata_signature_url.empty() ? url_with_path_suffix(config.remote_version_url, ".minisig")
                                                  : config.metadata_signature_url;
 }
 
@@ -47,8 +48,6 @@ void check_metadata_signature(const CheckerConfig& config, const std::string& si
     }
     const std::string key_id = minisign_key_id_text(signature.key_id);
     tracer.add("metadata signature key id: [" + key_id + "]");
-    // Shown with any broken UTF-8 replaced, so that tracing never fails the check.
-    tracer.add("metadata signature trusted comment: [" + narrow(widen(signature.trusted_comment)) + "]");
 
     const std::optional<MinisignPublicKey> key = signer_key(config, signature.key_id);
     if (!key) {
@@ -59,6 +58,17 @@ void check_metadata_signature(const CheckerConfig& config, const std::string& si
     }
     if (!trusted_comment_valid(*key, signature)) {
         throw CheckerException("metadata signature does not match its trusted comment, key id: [" + key_id + "]");
+    }
+    // Traced only now that the key vouches for it; shown with any broken UTF-8 replaced, so
+    // that tracing never fails the check.
+    tracer.add("metadata signature trusted comment: [" + narrow(widen(signature.trusted_comment)) + "]");
+    // minisign names the signed file: a signature for another document at another address (of
+    // another product signed with the same key) does not vouch for this one.
+    const std::optional<std::string> signed_file = trusted_comment_field(signature.trusted_comment, "file");
+    const std::string document_file = url_file_name(config.remote_version_url);
+    if (signed_file && *signed_file != document_file) {
+        throw CheckerException("metadata signature is for another file: [" + narrow(widen(*signed_file)) +
+                               "], expected: [" + document_file + "]");
     }
     if (config.metadata_max_age_days != 0) {
         // Without a timestamp the age is unknown: with a limit set, that is refused too.

@@ -200,31 +200,34 @@ std::string minisign_key_id_text(const MinisignKeyId& key_id) {
     return text;
 }
 
-std::optional<uint64_t> trusted_comment_timestamp(const std::string& trusted_comment) {
-    static const std::string prefix = "timestamp:";
+std::optional<std::string> trusted_comment_field(const std::string& trusted_comment, const std::string& name) {
+    const std::string prefix = name + ":";
     std::size_t start = 0;
     while (start <= trusted_comment.size()) {
         std::size_t end = trusted_comment.find('\t', start);
         if (end == std::string::npos) {
             end = trusted_comment.size();
         }
-        const std::string field = trusted_comment.substr(start, end - start);
-        if (field.compare(0, prefix.size(), prefix) == 0) {
-            const std::string digits = field.substr(prefix.size());
-            // At most 19 digits: every such number fits in 64 bits.
-            if (digits.empty() || digits.size() > 19 ||
-                !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-                return std::nullopt;
-            }
-            uint64_t value = 0;
-            for (const char digit : digits) {
-                value = value * 10 + static_cast<uint64_t>(digit - '0');
-            }
-            return value;
+        if (trusted_comment.compare(start, prefix.size(), prefix) == 0) {
+            return trusted_comment.substr(start + prefix.size(), end - start - prefix.size());
         }
         start = end + 1;
     }
     return std::nullopt;
+}
+
+std::optional<uint64_t> trusted_comment_timestamp(const std::string& trusted_comment) {
+    const std::optional<std::string> digits = trusted_comment_field(trusted_comment, "timestamp");
+    // At most 19 digits: every such number fits in 64 bits.
+    if (!digits || digits->empty() || digits->size() > 19 ||
+        !std::all_of(digits->begin(), digits->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (const char digit : *digits) {
+        value = value * 10 + static_cast<uint64_t>(digit - '0');
+    }
+    return value;
 }
 
 bool document_signature_valid(const MinisignPublicKey& key, const MinisignSignature& signature,

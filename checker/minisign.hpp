@@ -40,6 +40,9 @@ MinisignSignature parse_minisign_signature(const std::string& text);
 
 // The key id as minisign shows it ("32D6A1AE2E29203"): the little-endian number in hex.
 std::string minisign_key_id_text(const MinisignKeyId& key_id);
+// The text after "name:" in the first tab-separated field of the trusted comment that begins so;
+// none without such a field. minisign writes "timestamp:<unix seconds>\tfile:<file name>".
+std::optional<std::string> trusted_comment_field(const std::string& trusted_comment, const std::string& name);
 // The number after "timestamp:" in a tab-separated trusted comment; none when it is missing or
 // not a plain decimal number.
 std::optional<uint64_t> trusted_comment_timestamp(const std::string& trusted_comment);

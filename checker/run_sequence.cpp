@@ -10,6 +10,7 @@
 #include "checker/command_line.hpp"
 #include "checker/console.hpp"
 #include "checker/http_transfer.hpp"
+#include "checker/release_package.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
@@ -115,6 +116,7 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         // One time limit for the whole transfer step, proxy lookups included.
         const RunDeadline deadline(config.curl_timeout_millis);
         const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer, deadline));
+        require_release_package(remote, this_release_package());
         const uint64_t remote_number = remote.version_number;
         require_artifact_version_number(remote_number);
         tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
@@ -153,7 +155,9 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
 int run_configured(const CheckerOptions& options) {
     const std::string executable_directory = parent_directory(executable_path());
     const std::string config_path = config_file_path(options.config_path(), executable_directory);
-    const CheckerConfig config = load_config(load_json_from_file(config_path, config_read_limit), executable_directory);
+    // A configuration may hold passwords: a parse failure names where it is, not what is there.
+    const CheckerConfig config = load_config(
+        load_json_from_file(config_path, config_read_limit, ParseFailureText::position_only), executable_directory);
     Tracer tracer(config.system_trace_enable);
     learn_secrets(config, tracer.cleaner());
     tracer.add("EVENT_PID " + to_string(current_process_id()));

@@ -64,7 +64,34 @@ UserInfoSpan user_info_span(const std::string& address) {
     return {start, at == std::string::npos || at < start ? std::string::npos : at};
 }
 
+// Where the host of an address begins: after its user info, when it has any.
+std::string::size_type host_start(const std::string& address) {
+    const UserInfoSpan span = user_info_span(address);
+    return span.at == std::string::npos ? span.start : span.at + 1;
+}
+
+// Where the path of a URL ends: at its query or fragment, else at its end.
+std::string::size_type path_end(const std::string& url) {
+    return std::min(url.find_first_of("?#", host_start(url)), url.size());
+}
+
 }  // namespace
+
+std::string url_with_path_suffix(const std::string& url, const std::string& suffix) {
+    const std::string::size_type end = path_end(url);
+    const std::string::size_type fragment = std::min(url.find('#', end), url.size());
+    return url.substr(0, end) + suffix + url.substr(end, fragment - end);
+}
+
+std::string url_file_name(const std::string& url) {
+    const std::string::size_type start = host_start(url);
+    const std::string::size_type end = path_end(url);
+    const std::string::size_type slash = url.rfind('/', end == 0 ? 0 : end - 1);
+    if (slash == std::string::npos || slash < start) {
+        return "";
+    }
+    return url.substr(slash + 1, end - slash - 1);
+}
 
 std::string without_user_info(const std::string& url) {
     const UserInfoSpan span = user_info_span(url);

@@ -23,6 +23,14 @@ std::string url_host(const std::string& url);
 // The scheme of a URL, lower case; "http" when it names none, as libcurl guesses for such names.
 std::string url_scheme(const std::string& url);
 
+// The URL with suffix appended to its path, before its query; a fragment is dropped, as it is
+// never sent ("https://h/dm.json?c=8#x" and ".minisig" give "https://h/dm.json.minisig?c=8").
+std::string url_with_path_suffix(const std::string& url, const std::string& suffix);
+
+// The last segment of the URL's path, without query or fragment; empty when the path ends in '/'
+// or the URL has none.
+std::string url_file_name(const std::string& url);
+
 // The URL (or "host:port") without any "user:password@" part, fit to be shown or traced. The
 // user info ends at the last '@' of the address, wherever it lies.
 std::string without_user_info(const std::string& url);

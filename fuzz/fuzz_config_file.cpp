@@ -17,11 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     constexpr uint32_t config_read_limit = 32768;
     input.write(data, size);
     try {
-        const checker::JsonHandle document = checker::load_json_from_file(input.path(), config_read_limit);
+        const checker::JsonHandle document = checker::load_json_from_file(input.path(), config_read_limit, checker::ParseFailureText::position_only);
         fuzz::check_config_properties(checker::load_config(document, executable_directory), executable_directory);
     } catch (const checker::CheckerException& exception) {
         fuzz::require(size > config_read_limit || !fuzz::read_limit_was_passed(exception.what()),
                       "a file no longer than the limit never passes it", exception.what());
+        fuzz::require(std::string(exception.what()).find("text: [") == std::string::npos,
+                      "a parse failure never quotes the configuration", exception.what());
     }
     return 0;
 }

@@ -78,6 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     checker::CheckerConfig config;
     config.metadata_public_keys = {key};
+    // The seeds are signed as dm.json, so that they pass the file binding to the age limit.
+    config.remote_version_url = "https://dm.example.invalid/dm.json";
     config.metadata_max_age_days = 3650;
     checker::Tracer tracer(true);
     checker::Blake2bHash hash;

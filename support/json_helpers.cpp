@@ -228,15 +228,47 @@ void dump_json_to_file(const JsonHandle& handle, const std::string& path) {
     temporary.commit();
 }
 
-JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit) {
+namespace {
+
+// The kind of a parse failure in words of our own, quoting nothing of the document.
+const char* parse_failure_kind(const json_error_t& error) {
+    switch (json_error_code(&error)) {
+    case json_error_out_of_memory:
+        return "out of memory";
+    case json_error_stack_overflow:
+        return "nested too deeply";
+    case json_error_invalid_utf8:
+        return "invalid UTF-8";
+    case json_error_premature_end_of_input:
+        return "unexpected end of input";
+    case json_error_end_of_input_expected:
+        return "end of input expected";
+    case json_error_null_character:
+    case json_error_null_byte_in_key:
+        return "NUL character";
+    case json_error_duplicate_key:
+        return "duplicate object key";
+    case json_error_numeric_overflow:
+        return "number out of range";
+    default:
+        return "invalid syntax";
+    }
+}
+
+}  // namespace
+
+JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit, ParseFailureText failure_text) {
     FileHandle input = open_file(path, "r", read_limit);
     json_error_t error{};
     json_t* value = json_load_callback(read_callback, &input, json_parse_flags, &error);
     if (value == nullptr) {
-        throw CheckerException("Error parsing JSON: text: [" + std::string(error.text) + "] line: [" +
-                               to_string(int32_t{error.line}) + "] column: [" + to_string(int32_t{error.column}) +
-                               "] position: [" + to_string(int32_t{error.position}) + "], callback error: [" +
-                               input.error_text() + "]");
+        const std::string cause = failure_text == ParseFailureText::quoted
+                                      ? "text: [" + std::string(error.text) + "]"
+                                      : "kind: [" + std::string(parse_failure_kind(error)) + "]";
+        throw CheckerException("Error parsing JSON: " + cause + " line: [" + to_string(int32_t{error.line}) +
+                               "] column: [" + to_string(int32_t{error.column}) + "] position: [" +
+                               to_string(int32_t{error.position}) + "], callback error: [" + input.error_text() +
+                               "]");
     }
     return adopt_json(value);
 }

@@ -81,6 +81,10 @@ void dump_json_to_file(const JsonHandle& handle, const std::string& path);
 // Removes the temporary files of dumps to path (only names of the dump's own pattern) that are at
 // least min_age_seconds old; 0 removes them all. Failures are ignored.
 void remove_temporary_files(const std::string& path, int64_t min_age_seconds);
-JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit);
+// How a parse failure names its cause: with jansson's text, which quotes the document near the
+// fault, or only by kind and position, for a document that may hold a password.
+enum class ParseFailureText { quoted, position_only };
+JsonHandle load_json_from_file(const std::string& path, uint32_t read_limit,
+                               ParseFailureText failure_text = ParseFailureText::quoted);
 
 }  // namespace checker

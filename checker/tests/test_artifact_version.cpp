@@ -1,4 +1,4 @@
-// DM response conversion: worked examples and rejected shapes.
+// DM response conversion: worked examples and rejected shapes; descriptors of another package.
 #include <string>
 #include <vector>
 
@@ -6,6 +6,7 @@
 
 #include "checker/artifact_version.hpp"
 #include "checker/dm_response.hpp"
+#include "checker/release_package.hpp"
 #include "support/json_helpers.hpp"
 #include "support/tests/failure_of.hpp"
 #include "support/version_descriptor.hpp"
@@ -148,7 +149,31 @@ TEST(DmResponse, FieldsWiderThanTheirPlaceAreRefusedByName) {
 TEST(DmResponse, TheReleasesShippedNumberIsThatOfItsPackage) {
     // Otherwise the notifier would compare the checker's numbers with a number of another scheme.
     const JsonHandle shipped = load_text(dm_with_file(std::string(RELEASE_PACKAGE_NAME) + ".zip"));
-    EXPECT_EQ(descriptor_from_json(shipped).version_number, RELEASE_SHIPPED_VERSION_NUMBER);
+    const VersionDescriptor descriptor = descriptor_from_json(shipped);
+    EXPECT_EQ(descriptor.version_number, RELEASE_SHIPPED_VERSION_NUMBER);
+    // The package the checker takes descriptors for is the one its own release's name gives.
+    EXPECT_EQ(descriptor.package_name, this_release_package().package_name);
+    EXPECT_EQ(descriptor.os_arch, this_release_package().os_arch);
+    EXPECT_EQ(support_test::failure_of([&] { require_release_package(descriptor, this_release_package()); }), "");
+}
+
+TEST(ReleasePackage, DescriptorsOfAnotherPackageOrArchitectureAreRefused) {
+    const ReleasePackage release{"java-1.8.0-openjdk", "x86_64"};
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"java-1.8.0-openjdk-1.8.0.222-1.b10.quorvane.windows.x86_64.zip", ""},
+        {"java-17-openjdk-17.0.9-1.b09.quorvane.windows.x86.zip",
+         "'package_name' is not this release's: [java-1.17.0-openjdk], expected: [java-1.8.0-openjdk]"},
+        {"java-1.8.0-openjdk-1.8.0.222-1.b10.quorvane.windows.x86.zip",
+         "'os_arch' is not this release's: [x86], expected: [x86_64]"},
+    };
+    for (const auto& [file_name, failure] : cases) {
+        const VersionDescriptor descriptor = descriptor_from_json(load_text(dm_with_file(file_name)));
+        EXPECT_EQ(support_test::failure_of([&] { require_release_package(descriptor, release); }), failure)
+            << file_name;
+    }
+    // A document that is already a descriptor must name both.
+    EXPECT_EQ(support_test::failure_of([&] { require_release_package(VersionDescriptor{}, release); }),
+              "'package_name' is not this release's: [], expected: [java-1.8.0-openjdk]");
 }
 
 TEST(DmResponse, NumbersInTheNameAreDecimalWhateverTheirZeros) {

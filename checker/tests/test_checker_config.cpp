@@ -66,18 +66,36 @@ TEST(CheckerConfig, WindowsAbsoluteFileNamesStayUnchanged) {
               "C:\\q\\certs\\ca.pem");
 }
 
-TEST(CheckerConfig, MetadataKeysAreAnArrayOfTextsOrTheRunFails) {
+TEST(CheckerConfig, KeysThatSwitchAProtectionOnAreOfTheirKindOrTheRunFails) {
     EXPECT_TRUE(config_from("{}").metadata_public_keys.empty());
     EXPECT_EQ(config_from(R"({"metadata_public_keys": ["a", "b"]})").metadata_public_keys,
               (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(config_from(R"({"metadata_max_age_days": 30})").metadata_max_age_days, 30U);
-    // A key list that is dropped would switch the signature check off: it fails instead.
-    for (const char* rejected : {R"("a")", "[1]", R"(["a", null])", "{}", "null"}) {
-        EXPECT_EQ(support_test::failure_of(
-                      [&] { config_from(std::string(R"({"metadata_public_keys": )") + rejected + "}"); })
-                      .rfind("Invalid config value, key: [metadata_public_keys]", 0),
-                  0U)
-            << rejected;
+    EXPECT_EQ(config_from(R"({"metadata_max_age_days": 4294967294})").metadata_max_age_days, 4294967294U);
+    EXPECT_EQ(config_from(R"({"curl_crlfile_filename": "crl.pem"})").curl_crlfile_filename, "/opt/checker/crl.pem");
+    // A value dropped for the default would switch the protection off unseen.
+    const std::string age_error = "error: [not a whole number from 1 to 4294967294]";
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {R"("metadata_public_keys": "a")", "error: [not an array]"},
+        {R"("metadata_public_keys": [1])", "error: [not an array of texts]"},
+        {R"("metadata_public_keys": ["a", null])", "error: [not an array of texts]"},
+        {R"("metadata_public_keys": {})", "error: [not an array]"},
+        {R"("metadata_public_keys": null)", "error: [not an array]"},
+        {R"("metadata_max_age_days": "30")", age_error},
+        {R"("metadata_max_age_days": 30.0)", age_error},
+        {R"("metadata_max_age_days": -1)", age_error},
+        {R"("metadata_max_age_days": 0)", age_error},
+        {R"("metadata_max_age_days": 4294967295)", age_error},
+        {R"("metadata_max_age_days": null)", age_error},
+        {R"("curl_cainfo_filename": ["ca.pem"])", "error: [not a text]"},
+        {R"("curl_crlfile_filename": 1)", "error: [not a text]"},
+        {R"("curl_ssl_cipher_list": false)", "error: [not a text]"},
+    };
+    for (const auto& [member, error] : refused) {
+        const std::string key = member.substr(1, member.find('"', 1) - 1);
+        EXPECT_EQ(support_test::failure_of([&] { config_from("{" + member + "}"); }),
+                  "Invalid config value, key: [" + key + "], " + error)
+            << member;
     }
 }
 

@@ -29,6 +29,22 @@ TEST(UrlText, UserInfoEndsAtTheLastAt) {
     EXPECT_EQ(url_scheme("dm.example.com/dm.json"), "http");
 }
 
+TEST(UrlText, FileNameIsTheLastPathSegment) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"https://dm.example.com/feeds/dm.json", "dm.json"},
+        {"https://dm.example.com/dm.json?channel=8#latest", "dm.json"},
+        {"https://dm.example.com/dm.json#x/y", "dm.json"},
+        {"https://dm.example.com/feeds/", ""},
+        {"https://dm.example.com", ""},
+        {"https://dm.example.com?x=/y", ""},
+        {"https://me:p/w@dm.example.com", ""},
+        {"dm.example.com/dm.json", "dm.json"},
+    };
+    for (const auto& [url, name] : cases) {
+        EXPECT_EQ(url_file_name(url), name) << url;
+    }
+}
+
 TEST(SecretCleaner, RemovesUserInfoAndHidesSecretsInEveryForm) {
     SecretCleaner cleaner;
     hide_user_info(cleaner, "htp://me:S3cret/x@127.0.0.1:9");

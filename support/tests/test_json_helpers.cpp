@@ -104,6 +104,29 @@ TEST(LoadJson, DocumentsAndTheirFailures) {
                 EndsWith("], callback error: [Read limit exceeded: [9], filepath: [" + path + "]]"));
 }
 
+TEST(LoadJson, FailuresOfPrivateDocumentsQuoteNothing) {
+    TemporaryFolder folder;
+    const std::string path = folder.path("config.json");
+    const auto load = [&](const std::string& content, uint32_t limit) {
+        write_raw(path, content);
+        return failure_of([&] { load_json_from_file(path, limit, ParseFailureText::position_only); });
+    };
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"{\n\"password\": \"Tr0ub4dor&3\n\"}", "kind: [invalid syntax] line: [2] column: ["},
+        {"{\"a\": \"Tr0ub4dor&3\", \"a\": 2}", "kind: [duplicate object key] line: [1] column: ["},
+        {"{\"a\": \"Tr0ub4dor&3", "kind: [unexpected end of input] line: [1] column: ["},
+        {"{\"a\": 184467440737095516160}", "kind: [number out of range] line: [1] column: ["},
+        {"{\"a\": \"Tr0ub4dor&3\xff\"}", "kind: [invalid UTF-8] line: [1] column: ["},
+    };
+    for (const auto& [content, failure] : cases) {
+        const std::string text = load(content, 100);
+        EXPECT_EQ(text.find("Tr0ub4dor"), std::string::npos) << text;
+        EXPECT_THAT(text, AllOf(StartsWith("Error parsing JSON: " + failure), EndsWith("callback error: []")));
+    }
+    EXPECT_THAT(load("{\"a\": \"" + std::string(200, 'x') + "\"}", 100),
+                EndsWith("], callback error: [Read limit exceeded: [100], filepath: [" + path + "]]"));
+}
+
 TEST(DumpJson, WritesTheExactText) {
     TemporaryFolder folder;
     const std::string path = folder.path("out.json");

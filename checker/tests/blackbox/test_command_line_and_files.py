@@ -55,8 +55,15 @@ class ConfigurationAndDeleteTest(CheckerTestCase):
         cases = [
             ("[]", re.escape("Cannot extract 'featuredArtifact' from DM response")),
             ("null", re.escape("Invalid 'non-object' JSON specified")),
-            ('{"vendor_name": "a", "vendor_name": "b"}', r"Error parsing JSON: text: \[duplicate object key.*"),
+            ('{"vendor_name": "a", "vendor_name": "b"}', r"Error parsing JSON: kind: \[duplicate object key\] line: .*"),
             ("{" + " " * 32768 + "}", r"Error parsing JSON:.*callback error: \[Read limit exceeded: \[32768\].*"),
+            # jansson's own text would quote the password.
+            ('{\n  "curl_proxy_password": "Tr0ub4dor&3\n"}',
+             re.escape("Error parsing JSON: kind: [invalid syntax] line: [2] column: [") +
+             r"\d+\] position: \[\d+\], callback error: \[\]"),
+            # A protection that is switched on by a value of the wrong kind stops the run.
+            ('{"metadata_max_age_days": "30"}', re.escape("Invalid config value, key: [metadata_max_age_days], "
+                                                          "error: [not a whole number from 1 to 4294967294]")),
         ]
         stored = self.workspace.store_version(3)
         for text, pattern in cases:

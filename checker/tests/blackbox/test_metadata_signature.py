@@ -17,7 +17,7 @@ from fixtures.sample_documents import dm_response
 
 DM = dm_response(padding_elements=20)  # about 6 kB: several deliveries, gzip-compressed by nginx
 TAMPERED = DM.replace(b'"sha256": "0', b'"sha256": "1', 1)
-OLD_COMMENT = "timestamp:1000000000\tfile:dm.json\thashed"
+OLD_COMMENT = "timestamp:1000000000\tfile:old.json\thashed"
 
 
 def key_id(signing_key: SigningKey) -> str:
@@ -33,24 +33,31 @@ class SignedNginxTest(CheckerTestCase):
         signature = cls.first.sign(DM)
         lines = signature.split(b"\n")
         lines[2] = lines[2].replace(b"file:dm.json", b"file:other.json")
+        first = cls.first
         files = {
             "dm.json": (DM, signature),
-            "tampered.json": (TAMPERED, signature),
+            "tampered.json": (TAMPERED, first.sign(DM, file_name="tampered.json")),
             "comment-edited.json": (DM, b"\n".join(lines)),
-            "gzip-signed.json": (DM, cls.first.sign(gzip.compress(DM))),
+            "gzip-signed.json": (DM, first.sign(gzip.compress(DM), file_name="gzip-signed.json")),
             "unsigned.json": (DM, None),
             "oversized.json": (DM, signature + b"\n" * 5000),
-            "legacy.json": (DM, cls.first.sign(DM, legacy=True)),
-            "old.json": (DM, cls.first.sign(DM, trusted_comment=OLD_COMMENT)),
-            "undated.json": (DM, cls.first.sign(DM, trusted_comment="file:dm.json")),
-            "second.json": (DM, cls.second.sign(DM)),
-            "unlisted.json": (DM, cls.unlisted.sign(DM)),
+            "legacy.json": (DM, first.sign(DM, legacy=True, file_name="legacy.json")),
+            "old.json": (DM, first.sign(DM, trusted_comment=OLD_COMMENT)),
+            "undated.json": (DM, first.sign(DM, trusted_comment="file:undated.json")),
+            "unnamed.json": (DM, first.sign(DM, trusted_comment="timestamp:2000000000")),
+            "second.json": (DM, cls.second.sign(DM, file_name="second.json")),
+            "unlisted.json": (DM, cls.unlisted.sign(DM, file_name="unlisted.json")),
+            # The genuine signature of another document with the same bytes, at another address.
+            "renamed.json": (DM, signature),
         }
         cls.document_root = tempfile.TemporaryDirectory(prefix="checker-signed-www-")
         for name, (document, signature_file) in files.items():
             (Path(cls.document_root.name) / name).write_bytes(document)
             if signature_file is not None:
                 (Path(cls.document_root.name) / (name + ".minisig")).write_bytes(signature_file)
+        (Path(cls.document_root.name) / "signatures").mkdir()
+        (Path(cls.document_root.name) / "signatures" / "unsigned.sig").write_bytes(
+            first.sign(DM, file_name="unsigned.json"))
         cls.server = NginxServer(cls.document_root.name, cls.pki.loopback).start()
 
     @classmethod
@@ -81,7 +88,11 @@ class SignedNginxTest(CheckerTestCase):
             ("dm.json", [self.second, self.first], {}),
             ("old.json", None, {}),  # no age limit
             ("dm.json", None, {"metadata_max_age_days": 1}),
-            ("unsigned.json", None, {"metadata_signature_url": self.server.url("dm.json.minisig")}),
+            ("unsigned.json", None, {"metadata_signature_url": self.server.url("signatures/unsigned.sig")}),
+            ("unnamed.json", None, {}),  # a trusted comment without a file name binds to none
+            # The signature's address keeps the query after the path; the fragment is never sent.
+            ("dm.json?channel=8", None, {}),
+            ("dm.json#latest", None, {}),
         ]
         for path, keys, settings in cases:
             with self.subTest(path=path, settings=settings):
@@ -91,6 +102,7 @@ class SignedNginxTest(CheckerTestCase):
 
     def test_refused_signatures_leave_the_stored_file_untouched(self):
         first, unlisted = re.escape(key_id(self.first)), re.escape(key_id(self.unlisted))
+        other_file = r"metadata signature is for another file: \[dm.json\], expected: \[%s\]"
         url = re.escape(self.server.url(""))
         cases = [
             ("tampered.json", None, {}, rf"metadata signature does not match, key id: \[{first}\]"),
@@ -111,6 +123,8 @@ class SignedNginxTest(CheckerTestCase):
              r"metadata signature too old, timestamp: \[none\], max age days: \[30\]"),
             ("unlisted.json", None, {}, rf"metadata signed by an unknown key, key id: \[{unlisted}\]"),
             ("second.json", None, {}, r"metadata signed by an unknown key, key id: \[[0-9A-F]+\]"),  # old key dropped
+            ("renamed.json", None, {}, other_file % r"renamed.json"),
+            ("renamed.json?dm.json", None, {}, other_file % r"renamed.json"),
         ]
         for path, keys, settings, pattern in cases:
             with self.subTest(path=path, settings=settings):

@@ -9,20 +9,27 @@ from pathlib import Path
 from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
                             to_checker_path)
 from fixtures.nginx_server import NginxServer
-from fixtures.sample_documents import dm_response
+from fixtures.sample_documents import RELEASE_MEMBERS, dm_response
 
 DM = dm_response(padding_elements=200)  # about 60 kB: several deliveries, worth compressing
 DOCUMENTS = {
     "dm.json": DM,
-    "zero.json": json.dumps({"version_string": "none", "version_number": 0}).encode(),
+    "zero.json": json.dumps({**RELEASE_MEMBERS, "version_string": "none", "version_number": 0}).encode(),
     "two-documents.json": DM + b"\n" + dm_response("java-1.8.0-openjdk-1.8.0.999-1.b99.quorvane.windows.x86_64.zip"),
     "duplicate.json": b'[{"featuredArtifact": {"url": "a", "url": "b"}}]',
     "not-dm.json": b"[1, 2, 3]",
     # Objects pass through as descriptors: ones that no program could read back or show.
-    "too-large.json": json.dumps({"version_number": 19_999_999_999, "package_description": "x" * 40_000}).encode(),
-    "long-balloon.json": json.dumps({"version_number": 19_999_999_999, "ui_balloon_text": "\u00e4" * 256}).encode(),
+    "too-large.json": json.dumps({**RELEASE_MEMBERS, "version_number": 19_999_999_999,
+                                  "package_description": "x" * 40_000}).encode(),
+    "long-balloon.json": json.dumps({**RELEASE_MEMBERS, "version_number": 19_999_999_999,
+                                     "ui_balloon_text": "\u00e4" * 256}).encode(),
     # A number that no artifact name gives would silence every later notice.
-    "beyond-names.json": json.dumps({"version_number": 20_000_000_000}).encode(),
+    "beyond-names.json": json.dumps({**RELEASE_MEMBERS, "version_number": 20_000_000_000}).encode(),
+    # Genuine documents of other products, with higher numbers: stored, they would announce the
+    # wrong package and silence this one's notices.
+    "other-package.json": dm_response("java-17-openjdk-17.0.9-1.b09.quorvane.windows.x86_64.zip"),
+    "other-arch.json": dm_response("java-1.8.0-openjdk-1.8.0.392-1.b08.quorvane.windows.x86.zip"),
+    "no-package.json": json.dumps({"version_number": 10_822_201_010}).encode(),
     "wide-update.json": dm_response("java-1.8.0-openjdk-1.8.0.1234-1.b04.quorvane.windows.x86_64.zip"),
 }
 
@@ -116,7 +123,12 @@ class VersionCheckTest(CheckerTestCase):
                  "not-dm.json": re.escape("Cannot extract 'featuredArtifact' from DM response"),
                  "beyond-names.json": re.escape("'version_number' larger than any artifact name gives: [20000000000],"
                                                 " limit: [19999999999]"),
-                 "wide-update.json": re.escape("'update' too wide for the version number: [1234], limit: [999]")}
+                 "wide-update.json": re.escape("'update' too wide for the version number: [1234], limit: [999]"),
+                 "other-package.json": re.escape("'package_name' is not this release's: [java-1.17.0-openjdk],"
+                                                 " expected: [java-1.8.0-openjdk]"),
+                 "other-arch.json": re.escape("'os_arch' is not this release's: [x86], expected: [x86_64]"),
+                 "no-package.json": re.escape("'package_name' is not this release's: [],"
+                                              " expected: [java-1.8.0-openjdk]")}
         for path, pattern in cases.items():
             with self.subTest(path):
                 stored = self.workspace.store_version(5)
