@@ -89,6 +89,41 @@ void write_trace(const CheckerConfig& config, Tracer& tracer) noexcept {
     }
 }
 
+// How a run ends: status 0 with an INFO line (none when message is empty), or status 1 with an
+// ERROR line whose message is also traced; detail follows the message on the line only.
+struct RunEnd {
+    int status;
+    std::string message;
+    std::string detail;
+};
+
+// Every end of a run: the failure traced, the time-stamped line cleaned of the run's secrets, the
+// trace written (with tracer and config, which a run that failed before its trace lacks); returns
+// the status. Never throws.
+int end_run(const RunEnd& end, Tracer* tracer = nullptr, const CheckerConfig* config = nullptr) noexcept {
+    const bool failed = end.status != 0;
+    try {
+        if (failed && tracer != nullptr) {
+            tracer->add("ERROR: " + end.message);
+        }
+    } catch (const std::exception&) {
+        // The line below still reports the run.
+    }
+    try {
+        if (failed || !end.message.empty()) {
+            const std::string text = (failed ? " ERROR: " : " INFO: ") + end.message + end.detail;
+            console_line(failed ? ConsoleStream::error : ConsoleStream::output,
+                         current_timestamp() + (tracer != nullptr ? tracer->cleaner().clean(text) : text), tracer);
+        }
+    } catch (const std::exception&) {
+        // The status still reports the run.
+    }
+    if (tracer != nullptr && config != nullptr) {
+        write_trace(*config, *tracer);
+    }
+    return end.status;
+}
+
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
 // A writer killed between creating its temporary file and renaming it leaves that file behind;
 // it goes too, or the update folder could not be removed.
@@ -126,29 +161,18 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
             dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
             tracer.add("remote version written, path: [" + version_path + "]");
             tracer.add("EVENT_WRITTEN " + version_path);
-            console_line(ConsoleStream::output,
-                         current_timestamp() +
-                             tracer.cleaner().clean(" INFO: new version descriptor obtained: [" + version_path + "]" +
-                                                    " old version_number: [" + to_string(local_number) + "]," +
-                                                    " new version number: [" + to_string(remote_number) + "]"),
-                         &tracer);
+            return end_run({0,
+                            "new version descriptor obtained: [" + version_path + "] old version_number: [" +
+                                to_string(local_number) + "], new version number: [" + to_string(remote_number) + "]",
+                            ""},
+                           &tracer, &config);
         }
-        write_trace(config, tracer);
-        return 0;
+        return end_run({0, "", ""}, &tracer, &config);
     } catch (const std::exception& failure) {
-        const std::string text = failure.what();
-        try {
-            tracer.add("ERROR: " + text);
-        } catch (const std::exception&) {
-            // The failure line below still reports the run.
-        }
-        console_line(ConsoleStream::error,
-                     current_timestamp() +
-                         tracer.cleaner().clean(" ERROR: " + text + "; local version, path: [" + version_path + "]," +
-                                                " version_number: [" + to_string(local_number) + "]"),
-                     &tracer);
-        write_trace(config, tracer);
-        return 1;
+        return end_run({1, failure.what(),
+                        "; local version, path: [" + version_path + "], version_number: [" + to_string(local_number) +
+                            "]"},
+                       &tracer, &config);
     }
 }
 
@@ -171,10 +195,7 @@ int run_configured(const CheckerOptions& options) {
         tracer.add(line);
     }
     if (!policy.check_for_updates) {
-        console_line(ConsoleStream::output,
-                     current_timestamp() + " INFO: update checks are turned off by policy (CheckForUpdates)", &tracer);
-        write_trace(config, tracer);
-        return 0;
+        return end_run({0, "update checks are turned off by policy (CheckForUpdates)", ""}, &tracer, &config);
     }
     std::optional<CheckerConfig> checked_config;
     try {
@@ -183,10 +204,7 @@ int run_configured(const CheckerOptions& options) {
         hide_user_info(tracer.cleaner(), checked_config->remote_version_url);
     } catch (const std::exception& failure) {
         // Reported and traced like a failed check.
-        tracer.add(std::string("ERROR: ") + failure.what());
-        console_line(ConsoleStream::error, current_timestamp() + " ERROR: " + failure.what(), &tracer);
-        write_trace(config, tracer);
-        return 1;
+        return end_run({1, failure.what(), ""}, &tracer, &config);
     }
     return run_version_check(*checked_config, tracer);
 }
@@ -201,8 +219,8 @@ int run_checker(int argc, const char** argv) {
     try {
         return run_configured(options);
     } catch (const std::exception& failure) {
-        console_line(ConsoleStream::error, current_timestamp() + " ERROR: " + failure.what());
-        return 1;
+        // Before the configuration is read there is neither a trace nor a secret to hide.
+        return end_run({1, failure.what(), ""});
     }
 }
 
