@@ -11,6 +11,7 @@
 #include "checker/proxy_choice.hpp"
 #include "checker/socket_wait.hpp"
 #include "checker/system_network.hpp"
+#include "checker/transfer_outcome.hpp"
 #include "checker/trust_choice.hpp"
 #include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
@@ -244,14 +245,7 @@ void CurlTransfer::use_proxy(const std::string& proxy) {
     }
 }
 
-bool CurlTransfer::try_next_proxy(CURLcode result) {
-    // A time-out before the run's deadline is the connect time-out: the proxy took no connection
-    // or never answered it (libcurl's own limit is the deadline, started no earlier).
-    const bool unreachable = result == CURLE_COULDNT_CONNECT || result == CURLE_COULDNT_RESOLVE_PROXY ||
-                             (result == CURLE_OPERATION_TIMEDOUT && !deadline_.expired());
-    if (!unreachable || headers_received_ || next_proxy_ == proxy_choice_.next_proxies.size() || deadline_.expired()) {
-        return false;
-    }
+void CurlTransfer::use_next_proxy(CURLcode result) {
     const std::string& next = proxy_choice_.next_proxies[next_proxy_++];
     trace("proxy not reachable: [" + std::string(curl_easy_strerror(result)) + "], next: [" +
           (next.empty() ? "direct" : without_user_info(next)) + "]");
@@ -260,7 +254,6 @@ bool CurlTransfer::try_next_proxy(CURLcode result) {
     easy_.set_option_long(CURLOPT_TIMEOUT_MS, deadline_.curl_timeout_millis());
     error_detail_.fill('\0');
     easy_.attach();
-    return true;
 }
 
 void CurlTransfer::fill_buffer() {
@@ -268,87 +261,97 @@ void CurlTransfer::fill_buffer() {
     buffer_.clear();
     trace("fill buffer attempt");
     while (running_ && buffer_.empty()) {
-        long curl_timeout = -1;
-        const CURLMcode timeout_code = curl_multi_timeout(multi_.get(), &curl_timeout);
-        if (timeout_code != CURLM_OK) {
-            throw CheckerException("cURL timeout error: [" + code_text(timeout_code) + "]");
-        }
-        const SelectWait wait = select_wait_for(curl_timeout);
-
-        SocketSets sets{};
-        clear_socket_sets(sets);
-        int max_descriptor = -1;
-        const CURLMcode fdset_code =
-            curl_multi_fdset(multi_.get(), &sets.read_set, &sets.write_set, &sets.exception_set, &max_descriptor);
-        if (fdset_code != CURLM_OK) {
-            throw CheckerException("cURL fdset error: [" + code_text(fdset_code) + "]");
-        }
-        if (max_descriptor == -1) {
-            // No socket yet (for example during name resolution): libcurl needs time, not
-            // events, but no more than it asked for; 0 means it wants to be called at once.
-            trace("fdset fail, enter sleep branch");
-            sleep_millis(no_socket_sleep_millis(config_.curl_fdset_timeout_millis, curl_timeout));
-        } else {
-            trace("fdset success, performing select");
-            if (select_sockets(max_descriptor, sets, wait.seconds, wait.microseconds) == -1) {
-                trace("select fail");
-                select_failures_.record_failure(last_socket_error());
-                continue;
-            }
-            select_failures_.reset();
-        }
-
-        int running_handles = -1;
-        const CURLMcode perform_code = curl_multi_perform(multi_.get(), &running_handles);
-        if (perform_code != CURLM_OK) {
-            throw CheckerException("cURL multi_perform error: [" + code_text(perform_code) + "]");
-        }
-        trace("perform complete, result: [" + to_string(static_cast<int32_t>(running_handles)) + "]");
-        running_ = running_handles == 1;
+        running_ = perform_cycle();
         if (!running_) {
-            if (note_transfer_result()) {
-                running_ = true;  // started again through the next entry of the proxy list
-                continue;
-            }
-            check_connection_closed();
+            running_ = follow_transfer_end();
         }
     }
 }
 
-bool CurlTransfer::note_transfer_result() {
-    int queued = 0;
-    while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
-        if (message->msg != CURLMSG_DONE) {
-            continue;
-        }
-        const CURLcode result = message->data.result;
-        trace("transfer done, result: [" + code_text(result) + "]");
-        // Why the verifier refused a chain comes before libcurl's text for the failed handshake.
-        const std::string refusals = verifier_.take_refusals();
-        if (try_next_proxy(result)) {
+bool CurlTransfer::perform_cycle() {
+    long curl_timeout = -1;
+    const CURLMcode timeout_code = curl_multi_timeout(multi_.get(), &curl_timeout);
+    if (timeout_code != CURLM_OK) {
+        throw CheckerException("cURL timeout error: [" + code_text(timeout_code) + "]");
+    }
+    const SelectWait wait = select_wait_for(curl_timeout);
+
+    SocketSets sets{};
+    clear_socket_sets(sets);
+    int max_descriptor = -1;
+    const CURLMcode fdset_code =
+        curl_multi_fdset(multi_.get(), &sets.read_set, &sets.write_set, &sets.exception_set, &max_descriptor);
+    if (fdset_code != CURLM_OK) {
+        throw CheckerException("cURL fdset error: [" + code_text(fdset_code) + "]");
+    }
+    if (max_descriptor == -1) {
+        // No socket yet (for example during name resolution): libcurl needs time, not events,
+        // but no more than it asked for; 0 means it wants to be called at once.
+        trace("fdset fail, enter sleep branch");
+        sleep_millis(no_socket_sleep_millis(config_.curl_fdset_timeout_millis, curl_timeout));
+    } else {
+        trace("fdset success, performing select");
+        if (select_sockets(max_descriptor, sets, wait.seconds, wait.microseconds) == -1) {
+            trace("select fail");
+            select_failures_.record_failure(last_socket_error());
             return true;
         }
-        if (result != CURLE_OK && !refusals.empty()) {
-            record_callback_error(refusals);
-        }
-        // A write error after a callback failure is that failure, already recorded.
-        if (result != CURLE_OK && !(result == CURLE_WRITE_ERROR && !callback_errors_.empty())) {
-            record_callback_error(transfer_failure_text(result, error_detail_.data()));
-        }
+        select_failures_.reset();
     }
-    return false;
+
+    int running_handles = -1;
+    const CURLMcode perform_code = curl_multi_perform(multi_.get(), &running_handles);
+    if (perform_code != CURLM_OK) {
+        throw CheckerException("cURL multi_perform error: [" + code_text(perform_code) + "]");
+    }
+    trace("perform complete, result: [" + to_string(static_cast<int32_t>(running_handles)) + "]");
+    return running_handles == 1;
 }
 
-void CurlTransfer::check_connection_closed() {
+TransferEnd CurlTransfer::read_transfer_end() {
+    TransferEnd end;
+    int queued = 0;
+    while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE) {
+            end.result = message->data.result;
+            trace("transfer done, result: [" + code_text(end.result) + "]");
+        }
+    }
+    end.headers_received = headers_received_;
+    end.response_code = response_code_;
+    end.deadline_expired = deadline_.expired();
+    end.proxy_left = next_proxy_ < proxy_choice_.next_proxies.size();
+    return end;
+}
+
+bool CurlTransfer::follow_transfer_end() {
+    const TransferEnd end = read_transfer_end();
+    // Why the verifier refused a chain comes before libcurl's text for the failed handshake.
+    const std::string refusals = verifier_.take_refusals();
+    const TransferNext next = next_after_transfer(end);
+    if (next == TransferNext::next_proxy) {
+        use_next_proxy(end.result);
+        return true;
+    }
+    if (end.result != CURLE_OK) {
+        record_callback_error(refusals);
+        // A write error after a callback failure is that failure, already recorded.
+        if (!(end.result == CURLE_WRITE_ERROR && !callback_errors_.empty())) {
+            record_callback_error(transfer_failure_text(end.result, error_detail_.data()));
+        }
+    }
     trace("connection closed, headers: [" + to_string(headers_received_) + "]");
     trace("connection closed, response_code: [" + to_string(response_code_) + "]");
-    if (!headers_received_) {
+    switch (next) {
+    case TransferNext::no_response:
         throw CheckerException("HTTP connection error");
+    case TransferNext::error_status:
+        throw CheckerException("HTTP error returned from server, response_code: [" + to_string(response_code_) + "]");
+    case TransferNext::next_proxy:
+    case TransferNext::body_handed_on:
+        break;
     }
-    if (response_code_ >= 400) {
-        throw CheckerException("HTTP error returned from server," + std::string(" response_code: [") +
-                               to_string(response_code_) + "]");
-    }
+    return false;
 }
 
 std::size_t CurlTransfer::read_chunk(char* destination, std::size_t length) {

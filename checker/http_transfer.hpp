@@ -13,6 +13,7 @@
 #include "checker/proxy_choice.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/select_failure_limit.hpp"
+#include "checker/transfer_outcome.hpp"
 #include "support/json_helpers.hpp"
 #include "support/tracer.hpp"
 
@@ -69,8 +70,6 @@ public:
     std::size_t receive_data(const char* data, std::size_t size, std::size_t count);
     // Notes that headers arrived and the status libcurl reports for them.
     void receive_header();
-    // Run once libcurl reports the end: throws without headers or for status 400 and above.
-    void check_connection_closed();
 
     // Appends a callback's failure text, one per line.
     void record_callback_error(const std::string& text);
@@ -83,12 +82,17 @@ private:
     void apply_proxy(const ProxyChoice& choice);
     // The proxy (empty: none) and how it is answered when it asks for credentials.
     void use_proxy(const std::string& proxy);
-    // Starts the transfer again through the next entry of the proxy list when the one in use
-    // could not be connected to and time is left; false when there is none to try.
-    bool try_next_proxy(CURLcode result);
-    // Reads libcurl's result for the ended transfer; a failure joins the callback errors. True
-    // when the transfer started again through the next entry of the proxy list instead.
-    bool note_transfer_result();
+    // One cycle of the multi loop: waits on libcurl's sockets (or sleeps while it has none), then
+    // performs; false once the transfer has ended.
+    bool perform_cycle();
+    // How the ended transfer went (curl_multi_info_read and what the callbacks saw).
+    TransferEnd read_transfer_end();
+    // Does what next_after_transfer decides for the ended transfer: a failure of libcurl's joins
+    // the callback errors; throws without headers or for status 400 and above; true when the
+    // transfer started again through the next entry of the proxy list.
+    bool follow_transfer_end();
+    // Starts the transfer again through the next entry of the proxy list.
+    void use_next_proxy(CURLcode result);
 
     const CheckerConfig& config_;
     Tracer& tracer_;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "checker/http_transfer.hpp"
+#include "checker/transfer_outcome.hpp"
 #include "checker/trust_choice.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/tests/failure_of.hpp"
@@ -128,6 +129,36 @@ TEST(ReceivedResponse, IsTracedOnceAndCutWithItsSize) {
         EXPECT_EQ(cut_notes, each.cut ? std::vector<std::string>{"response shown cut, size: [" + total +
                                                                  "], shown: [65536]"}
                                       : std::vector<std::string>{});
+    }
+}
+
+// What follows a transfer's end: only a proxy that took no connection, while time and entries
+// are left, is passed over; everything else ends the transfer as it came.
+TEST(TransferOutcome, OnlyAnUnreachableProxyIsPassedOver) {
+    const struct {
+        CURLcode result;
+        bool headers;
+        int32_t status;
+        bool expired;
+        bool proxy_left;
+        TransferNext next;
+    } cases[] = {
+        {CURLE_COULDNT_CONNECT, false, -1, false, true, TransferNext::next_proxy},
+        {CURLE_COULDNT_RESOLVE_PROXY, false, -1, false, true, TransferNext::next_proxy},
+        {CURLE_OPERATION_TIMEDOUT, false, -1, false, true, TransferNext::next_proxy},  // the connect time-out
+        {CURLE_OPERATION_TIMEDOUT, false, -1, true, true, TransferNext::no_response},  // the run's deadline
+        {CURLE_COULDNT_CONNECT, false, -1, true, true, TransferNext::no_response},
+        {CURLE_COULDNT_CONNECT, false, -1, false, false, TransferNext::no_response},
+        {CURLE_PEER_FAILED_VERIFICATION, false, -1, false, true, TransferNext::no_response},
+        {CURLE_OPERATION_TIMEDOUT, true, 200, false, true, TransferNext::body_handed_on},  // cut off mid-body
+        {CURLE_OK, true, 200, false, false, TransferNext::body_handed_on},
+        {CURLE_OK, true, 404, false, true, TransferNext::error_status},
+        {CURLE_OK, false, -1, false, false, TransferNext::no_response},
+    };
+    for (const auto& each : cases) {
+        const TransferEnd end{each.result, each.headers, each.status, each.expired, each.proxy_left};
+        EXPECT_EQ(next_after_transfer(end), each.next)
+            << each.result << " " << each.headers << " " << each.status << " " << each.expired << " " << each.proxy_left;
     }
 }
 
