@@ -6,12 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_dir=build-tidy
+build_dir=build-sanitize
 analysis_dir=$build_dir/analysis
 
-# Only the compilation database is needed; the fuzz targets come in so that fuzz/ is analysed too.
-CC=clang CXX=clang++ cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Debug \
-  -DQUORVANE_SANITIZE=ON -DQUORVANE_FUZZ=ON -DQUORVANE_TESTS=OFF >/dev/null
+# The clang tree's compilation database (the fuzz targets are in it, so fuzz/ is analysed too).
+bash scripts/configure-sanitize.sh "$build_dir"
 
 # Our own translation units only (no generated sources, no tests), each once.
 mkdir -p "$analysis_dir"
@@ -30,6 +29,16 @@ PY
 
 status=0
 started=$(date +%s)
+# A run over exactly the same sources, headers, settings and tool as the last clean one is skipped.
+tidy_key=$({
+  clang-tidy-14 --version
+  cat .clang-tidy release.env "$analysis_dir/compile_commands.json"
+  find support checker notifier fuzz -type f \( -name '*.cpp' -o -name '*.hpp' -o -name '*.h' -o -name '*.c' \) |
+    LC_ALL=C sort | xargs sha256sum
+} | sha256sum | cut -c1-16)
+if [ -e "$analysis_dir/clang-tidy-clean-$tidy_key" ]; then
+  echo "clang-tidy: clean (nothing changed since the last clean run)"
+else
 echo "clang-tidy: $(python3 -c 'import json,sys; print(len(json.load(open(sys.argv[1]))))' "$analysis_dir/compile_commands.json") files"
 python3 -c 'import json,sys; print("\n".join(e["file"] for e in json.load(open(sys.argv[1]))))' \
     "$analysis_dir/compile_commands.json" |
@@ -42,6 +51,11 @@ if [ $status -ne 0 ]; then
     "$analysis_dir/clang-tidy.log" || true
 fi
 echo "clang-tidy: $([ $status -eq 0 ] && echo clean || echo FINDINGS) in $(($(date +%s) - started)) s"
+if [ $status -eq 0 ]; then
+  rm -f "$analysis_dir"/clang-tidy-clean-*
+  touch "$analysis_dir/clang-tidy-clean-$tidy_key"
+fi
+fi
 
 # cppcheck suppressions, each with its reason:
 #   uninitMemberVar in file_access.cpp: cppcheck does not see the member initialisers of

@@ -14,20 +14,21 @@ stage() { echo; echo "=== $* ($(( SECONDS - started )) s so far)"; }
 
 bash scripts/install-deps.sh
 
-run_suite() {
-  local build_dir=$1; shift
-  cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-  cmake --build "$build_dir" -j 2
+build_and_test() {
+  cmake --build "$1" -j 2
   # A suite that finds no test, or a test that hangs, fails the run.
-  ctest --test-dir "$build_dir" --output-on-failure -j 2 --no-tests=error --timeout 600
+  ctest --test-dir "$1" --output-on-failure -j 2 --no-tests=error --timeout 600
 }
 
 stage "Linux build and tests"
-run_suite build
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build_and_test build
 [ "$mode" = "--quick" ] && exit 0
 
-stage "Linux build with AddressSanitizer and UndefinedBehaviorSanitizer, and tests"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-sanitize -DQUORVANE_SANITIZE=ON
+# One clang tree holds the sanitizer build of the tests and the fuzz targets.
+stage "Linux build with AddressSanitizer and UndefinedBehaviorSanitizer (clang, fuzz targets too), and tests"
+bash scripts/configure-sanitize.sh build-sanitize
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build_and_test build-sanitize
 
 stage "Static analysis: clang-tidy and cppcheck"
 bash scripts/static-analysis.sh

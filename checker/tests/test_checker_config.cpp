@@ -91,10 +91,11 @@ TEST(CheckerConfig, KeysThatSwitchAProtectionOnAreOfTheirKindOrTheRunFails) {
         {R"("curl_crlfile_filename": 1)", "error: [not a text]"},
         {R"("curl_ssl_cipher_list": false)", "error: [not a text]"},
     };
-    for (const auto& [member, error] : refused) {
+    for (const auto& each : refused) {
+        const std::string& member = each.first;
         const std::string key = member.substr(1, member.find('"', 1) - 1);
         EXPECT_EQ(support_test::failure_of([&] { config_from("{" + member + "}"); }),
-                  "Invalid config value, key: [" + key + "], " + error)
+                  "Invalid config value, key: [" + key + "], " + each.second)
             << member;
     }
 }
