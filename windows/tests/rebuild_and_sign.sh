@@ -7,6 +7,8 @@
 #   Build B is a copy of the tree (with its git history) in a temporary folder whose path has
 #   another length, started at least 60 s after A with another TZ and umask. A and B must be
 #   byte-identical; the signing round trips must give back the same bytes.
+# Environment: SIGNED_READY (a file made as soon as BUILD_DIR/signed is ready, so that tests can
+# run on it while build B goes on), BUILD_B_NICENESS (nice value of build B; default 0).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -94,6 +96,7 @@ else
   cat "$work/refused.log"
 fi
 rm -f "$copy/signer.key"
+[ -z "${SIGNED_READY:-}" ] || touch "$SIGNED_READY"
 
 echo "== signing build A again with the same key on a PKCS#11 token (SoftHSM)"
 bash "$repo/scripts/apt-install.sh" softhsm2 opensc >/dev/null
@@ -149,7 +152,7 @@ if [ "$wait_left" -gt 0 ]; then
   sleep "$wait_left"
 fi
 echo "== build B: a copy in $copy, TZ=QKT-14 (14 h ahead of UTC), umask 077"
-(umask 077 && cd "$copy" && TZ=QKT-14 bash scripts/build-windows.sh "$build_b")
+(umask 077 && cd "$copy" && TZ=QKT-14 nice -n "${BUILD_B_NICENESS:-0}" bash scripts/build-windows.sh "$build_b")
 
 for file in checker.exe checkerw.exe notifier.exe icon.bmp BUILDINFO SHA256SUMS; do
   expect_same_file "build A and build B give the same $file" "$build_a/out/$file" "$build_b/out/$file"
