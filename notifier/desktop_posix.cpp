@@ -33,11 +33,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The Windows error codes the trace names, with Windows' sentences.
+// The Windows error codes the trace names, and Windows' sentences for them.
 constexpr uint32_t error_file_not_found = 2, error_path_not_found = 3, error_access_denied = 5,
                    error_invalid_data = 13, error_invalid_parameter = 87, error_invalid_name = 123,
                    error_timeout = 1460;
-
 std::string error_text(uint32_t code) {
     static const std::pair<uint32_t, const char*> sentences[] = {
         {error_file_not_found, "The system cannot find the file specified."},
@@ -48,12 +47,11 @@ std::string error_text(uint32_t code) {
         {error_invalid_name, "The filename, directory name, or volume label syntax is incorrect."},
         {error_timeout, "This operation returned because the timeout period expired."},
     };
-    for (const auto& entry : sentences) {
-        if (entry.first == code) {
-            return "code: [" + checker::to_string(code) + "], message: [" + entry.second + "]";
-        }
-    }
-    return "Cannot format code: [" + checker::to_string(code) + "] into message, error code: [317]";
+    const auto found = std::find_if(std::begin(sentences), std::end(sentences),
+                                    [code](const auto& entry) { return entry.first == code; });
+    return found == std::end(sentences)
+               ? "Cannot format code: [" + checker::to_string(code) + "] into message, error code: [317]"
+               : "code: [" + checker::to_string(code) + "], message: [" + found->second + "]";
 }
 
 void report(const std::string& line) {
@@ -68,51 +66,30 @@ struct UserAction {
     std::string text;         // as written, for reports
 };
 
-std::optional<UserAction> parse_action(const std::string& text) {
-    static const std::pair<const char*, Action> words[] = {
-        {"select", Action::select}, {"balloon", Action::balloon}, {"context", Action::context},
-        {"key", Action::key},       {"timeout", Action::timeout}, {"taskbar-restart", Action::taskbar_restart},
-        {"expand", Action::expand}, {"cancel", Action::cancel},   {"link", Action::link},
-        {"close", Action::close},   {"sleep", Action::sleep},
-    };
-    std::string word = text;
-    std::size_t link_number = 1;
-    // "link:N" follows the N-th link of the dialog instead of the first.
-    const auto colon = text.find(':');
-    if (colon != std::string::npos) {
-        word = text.substr(0, colon);
-        const std::string number = text.substr(colon + 1);
-        if (word != "link" || number.empty() || number.size() > 3 ||
-            number.find_first_not_of("0123456789") != std::string::npos) {
-            return std::nullopt;
-        }
-        link_number = std::stoul(number);
-    }
-    for (const auto& entry : words) {
-        if (word == entry.first) {
-            return UserAction{entry.second, link_number, text};
-        }
-    }
-    return std::nullopt;
-}
-
+// The comma-separated list of NOTIFIER_USER_ACTIONS; "link:N" follows the N-th visible link.
 std::vector<UserAction> read_actions() {
+    static const char* const words[] = {"select", "balloon", "context", "key",   "timeout", "taskbar-restart",
+                                        "expand", "cancel",  "link",    "close", "sleep"};
     std::vector<UserAction> actions;
     const char* list = std::getenv("NOTIFIER_USER_ACTIONS");
     const std::string text = list == nullptr ? std::string() : list;
-    for (std::size_t start = 0; list != nullptr && start <= text.size();) {
-        const std::size_t end = std::min(text.find(',', start), text.size());
+    for (std::size_t start = 0, end = 0; list != nullptr && start <= text.size(); start = end + 1) {
+        end = std::min(text.find(',', start), text.size());
         const std::string item = text.substr(start, end - start);
-        const auto first = item.find_first_not_of(" \t");
-        if (first != std::string::npos) {
-            const std::string word = item.substr(first, item.find_last_not_of(" \t") - first + 1);
-            if (const auto action = parse_action(word)) {
-                actions.push_back(*action);
-            } else {
-                report("unknown user action skipped: [" + word + "]");
-            }
+        const std::size_t first = item.find_first_not_of(" \t");
+        if (first == std::string::npos) {
+            continue;
         }
-        start = end + 1;
+        const std::string action = item.substr(first, item.find_last_not_of(" \t") - first + 1);
+        const std::string word = action.substr(0, action.find(':'));
+        const std::string number = word.size() < action.size() ? action.substr(word.size() + 1) : "1";
+        const auto known = std::find(std::begin(words), std::end(words), word);
+        if (known == std::end(words) || (word != "link" && word.size() < action.size()) || number.empty() ||
+            number.size() > 3 || number.find_first_not_of("0123456789") != std::string::npos) {
+            report("unknown user action skipped: [" + action + "]");
+            continue;
+        }
+        actions.push_back(UserAction{static_cast<Action>(known - std::begin(words)), std::stoul(number), action});
     }
     return actions;
 }
@@ -134,18 +111,13 @@ uint32_t little_endian(const std::string& bytes, std::size_t at, std::size_t cou
 // pixel rows in the file); 0, or the Windows code of why it cannot be had.
 uint32_t bitmap_fault(const std::string& path) {
     struct stat status {};
-    if (stat(path.c_str(), &status) != 0) {
-        switch (errno) {
-        case ENOENT: return error_file_not_found;
-        case ENOTDIR: return error_path_not_found;
-        case EACCES:
-        case EPERM: return error_access_denied;
-        case ENAMETOOLONG: return error_invalid_name;
-        default: return error_invalid_data;
-        }
-    }
-    if (S_ISDIR(status.st_mode)) {
-        return error_access_denied;
+    if (stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
+        const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+        return error == ENOENT                                          ? error_file_not_found
+               : error == ENOTDIR                                       ? error_path_not_found
+               : error == EACCES || error == EPERM || error == EISDIR ? error_access_denied
+               : error == ENAMETOOLONG                                  ? error_invalid_name
+                                                                        : error_invalid_data;
     }
     std::ifstream file(path, std::ios::binary);
     if (!S_ISREG(status.st_mode) || status.st_size > 64 * 1024 * 1024 || !file) {
@@ -165,22 +137,6 @@ uint32_t bitmap_fault(const std::string& path) {
                        (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32) &&
                        (compression == 0 || (compression == 3 && (bits == 16 || bits == 32)));
     return known && rows_end <= static_cast<int64_t>(bytes.size()) ? 0 : error_invalid_data;
-}
-
-// The targets of the <a href="..."> links of a dialog text, in order.
-std::vector<std::u16string> link_targets(const std::u16string& text) {
-    const std::u16string opening = u"<a href=\"";
-    std::vector<std::u16string> targets;
-    for (std::size_t at = text.find(opening); at != std::u16string::npos; at = text.find(opening, at)) {
-        at += opening.size();
-        const std::size_t close = text.find(u'"', at);
-        if (close == std::u16string::npos) {
-            break;
-        }
-        targets.push_back(text.substr(at, close - at));
-        at = close;
-    }
-    return targets;
 }
 
 // Opens an address with xdg-open, started directly (no shell) and waited for; ShellExecuteW's
@@ -207,42 +163,344 @@ int64_t open_with_xdg_open(const std::string& target) {
 struct Dialog {
     bool update;
     std::string title;
-    bool expanded = false;
-    bool ended = false;
-    bool cancel_requested = false;
+    bool expanded = false, ended = false, cancel_requested = false;
 };
+constexpr int cancel_button = 2, close_button = 8;
 
 class ScriptedDesktop final : public Desktop {
 public:
-    bool open(DesktopEvents& events) override;
-    IconOutcome show_icon(IconRequest request, bool with_balloon) override;
-    bool start_retry_timer(uint32_t millis) override;
+    bool open(DesktopEvents& events) override {
+        events_ = &events;
+        trace("'WM_CREATE' event received");
+        trace("is due to add notification");
+        tooltip_ = checker::narrow(load_resource_string(string_tooltip));
+        balloon_title_ = checker::narrow(load_resource_string(string_balloon_title));
+        balloon_text_ = checker::narrow(notifier_state.balloon_text);
+        const uint32_t fault = bitmap_fault(checker::narrow(notifier_state.balloon_icon_path));
+        if (fault != 0) {
+            trace("'LoadImageW' fail, error: [" + error_text(fault) + "]");
+        }
+        // A balloon text that does not fit the shell's 256 units with its terminator is not cut.
+        if (fault == 0 && notifier_state.balloon_text.size() < 256) {
+            return true;
+        }
+        end(1);
+        trace("'CreateWindowExW' fail, error: [" + error_text(last_error_) + "]");
+        return false;
+    }
+
+    IconOutcome show_icon(IconRequest request, bool with_balloon) override {
+        if (request == IconRequest::add_again) {
+            delete_icon();
+        }
+        const bool landed = request == IconRequest::check_and_add && add_or_modify(false, with_balloon);
+        if (!landed && !add_or_modify(true, with_balloon)) {
+            const std::string error = error_text(last_error_);
+            trace("'Shell_NotifyIconW' main fail, error: [" + error + "]");
+            return IconOutcome{false, error};
+        }
+        trace("'Shell_NotifyIconW' version, result: [1]");
+        return IconOutcome{true, std::string()};
+    }
+
+    bool start_retry_timer(uint32_t millis) override {
+        const long divisor = std::max(1L, environment_number("NOTIFIER_TIMER_DIVISOR"));
+        timer_interval_ = std::chrono::microseconds(int64_t{millis} * 1000 / divisor);
+        timer_due_ = Clock::now() + timer_interval_;
+        return true;
+    }
     void stop_retry_timer() override { timer_due_.reset(); }
-    void run_update_dialog() override;
-    void bring_update_dialog_to_front() override;
-    void close_update_dialog() override;
-    bool open_download_page(const std::u16string& address) override;
-    void show_browser_failure() override;
-    int run_until_end() override;
-    void end(int status) override;
+
+    void run_update_dialog() override {
+        Dialog dialog{true, checker::narrow(load_resource_string(string_dialog_title))};
+        trace("is due to show update dialog");
+        std::string line = "task dialog shown, title: [" + dialog.title + "], header: [" +
+                           checker::narrow(notifier_state.update_header) + "], icon: [121]";
+        for (const auto& link : visible_links(dialog)) {
+            line += ", link: [" + checker::narrow(link) + "]";
+        }
+        report(line);
+        trace("non-proceed dialog event received, code: [7]");
+        trace("non-proceed dialog event received, code: [0]");
+        update_dialog_ = &dialog;
+        run_dialog(dialog);
+        update_dialog_ = nullptr;
+        trace("update dialog closed, result: [0]");
+    }
+    void bring_update_dialog_to_front() override {
+        if (update_dialog_ != nullptr) {
+            report("window brought to the front, title: [" + update_dialog_->title + "]");
+        }
+    }
+    void close_update_dialog() override {
+        if (update_dialog_ != nullptr) {
+            update_dialog_->cancel_requested = true;
+        }
+    }
+
+    bool open_download_page(const std::u16string& address) override {
+        const std::string target = checker::narrow(address);
+        const int64_t result = target.empty() ? 2 : open_with_xdg_open(target);
+        report("shell execute, file: [" + target + "], result: [" + checker::to_string(result) + "]");
+        if (result <= 32) {
+            trace("'ShellExecuteW' fail, error: [" + checker::to_string(result) + "]");
+        }
+        return result > 32;
+    }
+    void show_browser_failure() override {
+        Dialog dialog{false, checker::narrow(load_resource_string(string_error_title))};
+        report("task dialog shown, title: [" + dialog.title + "], header: [" +
+               checker::narrow(load_resource_string(string_error_text)) + "], icon: [error]");
+        run_dialog(dialog);
+    }
+
+    int run_until_end() override {
+        while (!ended_) {
+            if (deliver_due_event()) {
+                continue;
+            }
+            const auto action = next_action();
+            if (!action) {
+                // The user does nothing: the balloon times out, if one is up; otherwise the
+                // program sleeps until its next timer or the taskbar's arrival.
+                if (deliver_icon_action(Action::timeout) || wait_for_due_event()) {
+                    continue;
+                }
+                report("no user action left and nothing else can send a message: GetMessageW fails");
+                trace("'GetMessageW' fail, error: [" + error_text(error_invalid_parameter) + "]");
+                return 1;
+            }
+            if (!deliver_icon_action(action->kind)) {
+                report("user action ignored, nothing to act on: [" + action->text + "]");
+            }
+        }
+        return status_;
+    }
+    void end(int status) override {
+        ended_ = true;
+        status_ = status;
+        trace("'WM_DESTROY' event received");
+        timer_due_.reset();
+        trace("is due to delete notification");
+        trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(delete_icon()) + "]");
+    }
 
 private:
-    bool taskbar_up();
-    bool refuse(const std::string& reason, uint32_t code);
-    bool add_or_modify(bool add, bool with_balloon);
-    bool delete_icon();
-    void create_taskbar();
+    // NOTIFIER_TASKBAR_DELAY_MS counts from the first icon request.
+    bool taskbar_up() {
+        if (!taskbar_arrival_) {
+            const long delay = environment_number("NOTIFIER_TASKBAR_DELAY_MS");
+            taskbar_arrival_ = Clock::now() + std::chrono::milliseconds(delay);
+            taskbar_up_ = delay <= 0;
+        }
+        return taskbar_up_;
+    }
+    // Whether the shell takes an icon request: an add only while the icon is not there, any
+    // other request only while it is, and nothing without a taskbar.
+    bool shell_takes(bool add) {
+        const bool up = taskbar_up();
+        const char* refusal = !up                   ? "no taskbar yet"
+                              : add == icon_present_ ? (add ? "the icon was already added" : "no such icon")
+                                                     : nullptr;
+        if (refusal != nullptr) {
+            report(std::string("Shell_NotifyIconW refused: ") + refusal);
+            last_error_ = up ? error_invalid_parameter : error_timeout;
+        }
+        return refusal == nullptr;
+    }
+    bool add_or_modify(bool add, bool with_balloon) {
+        if (!shell_takes(add)) {
+            return false;
+        }
+        if (add) {
+            icon_present_ = true;
+            report("icon added, tooltip: [" + tooltip_ + "]");
+        }
+        // An empty balloon text shows no balloon.
+        if (with_balloon && !balloon_text_.empty()) {
+            balloon_visible_ = true;
+            report("balloon shown, title: [" + balloon_title_ + "], text: [" + balloon_text_ + "]");
+        }
+        return true;
+    }
+    bool delete_icon() {
+        if (!shell_takes(false)) {
+            return false;
+        }
+        report("icon removed, tooltip: [" + tooltip_ + "]");
+        icon_present_ = balloon_visible_ = false;
+        return true;
+    }
+    // A new taskbar knows no icons and tells the program so.
+    void create_taskbar() {
+        icon_present_ = balloon_visible_ = false;
+        taskbar_up_ = true;
+        report("taskbar created");
+        events_->taskbar_created();
+    }
+
     // Delivers the taskbar's arrival or the retry timer when due; false when neither is.
-    bool deliver_due_event();
+    bool deliver_due_event() {
+        if (!taskbar_up() && Clock::now() >= *taskbar_arrival_) {
+            create_taskbar();
+            return true;
+        }
+        if (!timer_due_ || *timer_due_ > Clock::now()) {
+            return false;
+        }
+        timer_due_ = Clock::now() + timer_interval_;
+        events_->retry_due();
+        return true;
+    }
     // Sleeps until the taskbar's arrival or the retry timer; false when neither is to come.
-    bool wait_for_due_event() const;
-    std::optional<UserAction> next_action();
-    // The icon's part of an action; false when no icon (or no balloon) can produce it.
-    bool deliver_icon_action(Action kind);
-    void run_dialog(Dialog& dialog);
-    bool play(Dialog& dialog, const UserAction& action);
-    void press(Dialog& dialog, int button);
-    std::vector<std::u16string> visible_links(const Dialog& dialog) const;
+    bool wait_for_due_event() const {
+        std::optional<Clock::time_point> next = timer_due_;
+        if (!taskbar_up_ && taskbar_arrival_) {
+            next = next ? std::min(*next, *taskbar_arrival_) : *taskbar_arrival_;
+        }
+        if (next) {
+            std::this_thread::sleep_until(*next);
+        }
+        return next.has_value();
+    }
+
+    std::optional<UserAction> next_action() {
+        if (!actions_) {
+            actions_ = read_actions();
+        }
+        while (next_action_ < actions_->size()) {
+            const UserAction& action = (*actions_)[next_action_++];
+            report("user action: [" + action.text + "]");
+            if (action.kind != Action::sleep) {
+                return action;
+            }
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        return std::nullopt;
+    }
+
+    // The icon's part of an action; false when no icon (or no balloon) can produce it. A click
+    // on the balloon, or its time-out, takes the balloon away.
+    bool deliver_icon_action(Action kind) {
+        if (kind == Action::taskbar_restart && taskbar_up()) {
+            report(std::string("taskbar restarted, icons lost: [") + (icon_present_ ? "1" : "0") + "]");
+            create_taskbar();
+            return true;
+        }
+        const bool balloon_event = kind == Action::balloon || kind == Action::timeout;
+        if (!icon_present_ || (balloon_event && !balloon_visible_)) {
+            return false;
+        }
+        static const std::pair<Action, std::pair<const char*, Selection>> selections[] = {
+            {Action::select, {"NIN_SELECT", Selection::click}},
+            {Action::key, {"NIN_KEYSELECT", Selection::key}},
+            {Action::context, {"WM_CONTEXTMENU", Selection::context_menu}},
+            {Action::balloon, {"NIN_BALLOONUSERCLICK", Selection::balloon_click}},
+        };
+        balloon_visible_ = balloon_visible_ && !balloon_event;
+        if (kind == Action::timeout) {
+            report("icon event: [NIN_BALLOONTIMEOUT]");
+            events_->balloon_timed_out();
+            return true;
+        }
+        for (const auto& entry : selections) {
+            if (entry.first == kind) {
+                report(std::string("icon event: [") + entry.second.first + "]");
+                events_->icon_selected(entry.second.second);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The links a person sees, top to bottom: the footer's, then, once expanded, the targets of
+    // the <a href="..."> links in the update text, which opens below the footer.
+    std::vector<std::u16string> visible_links(const Dialog& dialog) const {
+        std::vector<std::u16string> links;
+        if (dialog.update) {
+            links.push_back(load_resource_string(string_download_address));
+        }
+        const std::u16string& text = notifier_state.update_text;
+        const std::u16string opening = u"<a href=\"";
+        for (std::size_t at = text.find(opening); dialog.update && dialog.expanded && at != std::u16string::npos;
+             at = text.find(opening, at)) {
+            at += opening.size();
+            const std::size_t close = text.find(u'"', at);
+            if (close == std::u16string::npos) {
+                break;
+            }
+            links.push_back(text.substr(at, close - at));
+            at = close;
+        }
+        return links;
+    }
+
+    // Ends the dialog; a button pressed (not 0) is announced to the update dialog's callback first.
+    void press(Dialog& dialog, int button) {
+        if (dialog.update && button != 0) {
+            trace("non-proceed dialog event received, code: [2]");
+        }
+        report("task dialog closed, title: [" + dialog.title + "], button: [" + std::to_string(button) + "]");
+        if (dialog.update) {
+            trace("non-proceed dialog event received, code: [5]");
+        }
+        dialog.ended = true;
+    }
+
+    // Carries out one user action while the dialog is up; false when it had nothing to act on.
+    // The update dialog has a Cancel button and a close box that cancels, the error dialog a
+    // Close button only.
+    bool play(Dialog& dialog, const UserAction& action) {
+        switch (action.kind) {
+        case Action::expand:
+            if (dialog.update) {
+                dialog.expanded = !dialog.expanded;
+                report(dialog.expanded ? "task dialog expanded, button: [" +
+                                             checker::narrow(load_resource_string(string_expand_label)) +
+                                             "], text: [" + checker::narrow(notifier_state.update_text) + "]"
+                                       : std::string("task dialog collapsed"));
+                trace("non-proceed dialog event received, code: [10]");
+            }
+            return dialog.update;
+        case Action::cancel:
+            if (dialog.update) {
+                press(dialog, cancel_button);
+            }
+            return dialog.update;
+        case Action::close: press(dialog, dialog.update ? cancel_button : close_button); return true;
+        case Action::link: {
+            const auto links = visible_links(dialog);
+            if (action.link_number < 1 || action.link_number > links.size()) {
+                return false;
+            }
+            const std::u16string target = links[action.link_number - 1];
+            report("link followed: [" + checker::narrow(target) + "]");
+            events_->link_followed(target);
+            return true;
+        }
+        default: return deliver_icon_action(action.kind);
+        }
+    }
+
+    // A dialog's modal loop: the Cancel press the program asked for first, then what falls due,
+    // then the next user action; with none left the dialog is dismissed.
+    void run_dialog(Dialog& dialog) {
+        while (!dialog.ended) {
+            if (ended_) {
+                press(dialog, 0);
+            } else if (dialog.cancel_requested) {
+                press(dialog, cancel_button);
+            } else if (!deliver_due_event()) {
+                const auto action = next_action();
+                if (!action) {
+                    report("no user action left: the dialog is dismissed");
+                    press(dialog, dialog.update ? cancel_button : close_button);
+                } else if (!play(dialog, *action)) {
+                    report("user action ignored, nothing to act on: [" + action->text + "]");
+                }
+            }
+        }
+    }
 
     DesktopEvents* events_ = nullptr;
     std::string tooltip_, balloon_title_, balloon_text_;
@@ -259,347 +517,6 @@ private:
     bool ended_ = false;
     int status_ = 0;
 };
-
-bool ScriptedDesktop::open(DesktopEvents& events) {
-    events_ = &events;
-    trace("'WM_CREATE' event received");
-    trace("is due to add notification");
-    tooltip_ = checker::narrow(load_resource_string(string_tooltip));
-    balloon_title_ = checker::narrow(load_resource_string(string_balloon_title));
-    balloon_text_ = checker::narrow(notifier_state.balloon_text);
-    const uint32_t fault = bitmap_fault(checker::narrow(notifier_state.balloon_icon_path));
-    if (fault != 0) {
-        trace("'LoadImageW' fail, error: [" + error_text(fault) + "]");
-    }
-    // A balloon text that does not fit the shell's 256 units with its terminator is not cut.
-    if (fault == 0 && notifier_state.balloon_text.size() < 256) {
-        return true;
-    }
-    end(1);
-    trace("'CreateWindowExW' fail, error: [" + error_text(last_error_) + "]");
-    return false;
-}
-
-bool ScriptedDesktop::taskbar_up() {
-    if (!taskbar_arrival_) {
-        const long delay = environment_number("NOTIFIER_TASKBAR_DELAY_MS");
-        taskbar_arrival_ = Clock::now() + std::chrono::milliseconds(delay);
-        taskbar_up_ = delay <= 0;
-    }
-    return taskbar_up_;
-}
-
-bool ScriptedDesktop::refuse(const std::string& reason, uint32_t code) {
-    report("Shell_NotifyIconW refused: " + reason);
-    last_error_ = code;
-    return false;
-}
-
-bool ScriptedDesktop::add_or_modify(bool add, bool with_balloon) {
-    if (!taskbar_up()) {
-        return refuse("no taskbar yet", error_timeout);
-    }
-    if (add == icon_present_) {
-        return refuse(add ? "the icon was already added" : "no such icon", error_invalid_parameter);
-    }
-    if (add) {
-        icon_present_ = true;
-        report("icon added, tooltip: [" + tooltip_ + "]");
-    }
-    // An empty balloon text shows no balloon.
-    if (with_balloon && !balloon_text_.empty()) {
-        balloon_visible_ = true;
-        report("balloon shown, title: [" + balloon_title_ + "], text: [" + balloon_text_ + "]");
-    }
-    return true;
-}
-
-bool ScriptedDesktop::delete_icon() {
-    if (!taskbar_up()) {
-        return refuse("no taskbar yet", error_timeout);
-    }
-    if (!icon_present_) {
-        return refuse("no such icon", error_invalid_parameter);
-    }
-    report("icon removed, tooltip: [" + tooltip_ + "]");
-    icon_present_ = balloon_visible_ = false;
-    return true;
-}
-
-IconOutcome ScriptedDesktop::show_icon(IconRequest request, bool with_balloon) {
-    if (request == IconRequest::add_again) {
-        delete_icon();
-    }
-    const bool landed = request == IconRequest::check_and_add && add_or_modify(false, with_balloon);
-    if (!landed && !add_or_modify(true, with_balloon)) {
-        const std::string error = error_text(last_error_);
-        trace("'Shell_NotifyIconW' main fail, error: [" + error + "]");
-        return IconOutcome{false, error};
-    }
-    trace("'Shell_NotifyIconW' version, result: [1]");
-    return IconOutcome{true, std::string()};
-}
-
-bool ScriptedDesktop::start_retry_timer(uint32_t millis) {
-    const long divisor = std::max(1L, environment_number("NOTIFIER_TIMER_DIVISOR"));
-    timer_interval_ = std::chrono::microseconds(int64_t{millis} * 1000 / divisor);
-    timer_due_ = Clock::now() + timer_interval_;
-    return true;
-}
-
-void ScriptedDesktop::end(int status) {
-    if (ended_) {
-        return;
-    }
-    ended_ = true;
-    status_ = status;
-    trace("'WM_DESTROY' event received");
-    timer_due_.reset();
-    trace("is due to delete notification");
-    trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(delete_icon()) + "]");
-}
-
-// A new taskbar knows no icons and tells the program so.
-void ScriptedDesktop::create_taskbar() {
-    icon_present_ = balloon_visible_ = false;
-    taskbar_up_ = true;
-    report("taskbar created");
-    events_->taskbar_created();
-}
-
-bool ScriptedDesktop::deliver_due_event() {
-    if (!taskbar_up() && Clock::now() >= *taskbar_arrival_) {
-        create_taskbar();
-        return true;
-    }
-    if (timer_due_ && *timer_due_ <= Clock::now()) {
-        timer_due_ = Clock::now() + timer_interval_;
-        events_->retry_due();
-        return true;
-    }
-    return false;
-}
-
-bool ScriptedDesktop::wait_for_due_event() const {
-    std::optional<Clock::time_point> next = timer_due_;
-    if (!taskbar_up_ && taskbar_arrival_) {
-        next = next ? std::min(*next, *taskbar_arrival_) : *taskbar_arrival_;
-    }
-    if (next) {
-        std::this_thread::sleep_until(*next);
-    }
-    return next.has_value();
-}
-
-std::optional<UserAction> ScriptedDesktop::next_action() {
-    if (!actions_) {
-        actions_ = read_actions();
-    }
-    while (next_action_ < actions_->size()) {
-        const UserAction& action = (*actions_)[next_action_++];
-        report("user action: [" + action.text + "]");
-        if (action.kind != Action::sleep) {
-            return action;
-        }
-        std::this_thread::sleep_for(std::chrono::seconds(1));
-    }
-    return std::nullopt;
-}
-
-bool ScriptedDesktop::deliver_icon_action(Action kind) {
-    if (kind == Action::taskbar_restart && taskbar_up()) {
-        report(std::string("taskbar restarted, icons lost: [") + (icon_present_ ? "1" : "0") + "]");
-        create_taskbar();
-        return true;
-    }
-    if (!icon_present_) {
-        return false;
-    }
-    if ((kind == Action::balloon || kind == Action::timeout) && !balloon_visible_) {
-        return false;
-    }
-    switch (kind) {
-    case Action::select: report("icon event: [NIN_SELECT]"); events_->icon_selected(Selection::click); return true;
-    case Action::key: report("icon event: [NIN_KEYSELECT]"); events_->icon_selected(Selection::key); return true;
-    case Action::context:
-        report("icon event: [WM_CONTEXTMENU]");
-        events_->icon_selected(Selection::context_menu);
-        return true;
-    case Action::balloon:
-        // A click on the balloon, or its time-out, takes it away.
-        balloon_visible_ = false;
-        report("icon event: [NIN_BALLOONUSERCLICK]");
-        events_->icon_selected(Selection::balloon_click);
-        return true;
-    case Action::timeout:
-        balloon_visible_ = false;
-        report("icon event: [NIN_BALLOONTIMEOUT]");
-        events_->balloon_timed_out();
-        return true;
-    default: return false;
-    }
-}
-
-int ScriptedDesktop::run_until_end() {
-    while (!ended_) {
-        if (deliver_due_event()) {
-            continue;
-        }
-        const auto action = next_action();
-        if (!action) {
-            // The user does nothing: the balloon times out, if one is up; otherwise the program
-            // sleeps until its next timer or the taskbar's arrival.
-            if (deliver_icon_action(Action::timeout) || wait_for_due_event()) {
-                continue;
-            }
-            report("no user action left and nothing else can send a message: GetMessageW fails");
-            trace("'GetMessageW' fail, error: [" + error_text(error_invalid_parameter) + "]");
-            return 1;
-        }
-        if (!deliver_icon_action(action->kind)) {
-            report("user action ignored, nothing to act on: [" + action->text + "]");
-        }
-    }
-    return status_;
-}
-
-void ScriptedDesktop::press(Dialog& dialog, int button) {
-    if (dialog.update) {
-        trace("non-proceed dialog event received, code: [2]");
-    }
-    report("task dialog closed, title: [" + dialog.title + "], button: [" + std::to_string(button) + "]");
-    if (dialog.update) {
-        trace("non-proceed dialog event received, code: [5]");
-    }
-    dialog.ended = true;
-}
-
-// The links a person sees, top to bottom: the footer's, then, once expanded, those of the update
-// text, which opens below the footer.
-std::vector<std::u16string> ScriptedDesktop::visible_links(const Dialog& dialog) const {
-    if (!dialog.update) {
-        return {};
-    }
-    std::vector<std::u16string> links{load_resource_string(string_download_address)};
-    if (dialog.expanded) {
-        for (auto& target : link_targets(notifier_state.update_text)) {
-            links.push_back(target);
-        }
-    }
-    return links;
-}
-
-// Carries out one user action while the dialog is up; false when it had nothing to act on.
-bool ScriptedDesktop::play(Dialog& dialog, const UserAction& action) {
-    constexpr int cancel_button = 2, close_button = 8;
-    switch (action.kind) {
-    case Action::expand:
-        if (!dialog.update) {
-            return false;
-        }
-        dialog.expanded = !dialog.expanded;
-        report(dialog.expanded ? "task dialog expanded, button: [" +
-                                     checker::narrow(load_resource_string(string_expand_label)) + "], text: [" +
-                                     checker::narrow(notifier_state.update_text) + "]"
-                               : std::string("task dialog collapsed"));
-        trace("non-proceed dialog event received, code: [10]");
-        return true;
-    case Action::cancel:
-        if (dialog.update) {
-            press(dialog, cancel_button);
-        }
-        return dialog.update;
-    case Action::close:
-        // The error dialog's Close button; the update dialog's close box, which cancels.
-        press(dialog, dialog.update ? cancel_button : close_button);
-        return true;
-    case Action::link: {
-        const auto links = visible_links(dialog);
-        if (action.link_number < 1 || action.link_number > links.size()) {
-            return false;
-        }
-        const std::u16string target = links[action.link_number - 1];
-        report("link followed: [" + checker::narrow(target) + "]");
-        events_->link_followed(target);
-        return true;
-    }
-    default: return deliver_icon_action(action.kind);
-    }
-}
-
-void ScriptedDesktop::run_dialog(Dialog& dialog) {
-    while (!dialog.ended) {
-        if (ended_) {
-            // The run ends under the dialog: it goes without a button.
-            report("task dialog closed, title: [" + dialog.title + "], button: [0]");
-            if (dialog.update) {
-                trace("non-proceed dialog event received, code: [5]");
-            }
-            break;
-        }
-        if (dialog.cancel_requested) {
-            press(dialog, 2);
-            continue;
-        }
-        if (deliver_due_event()) {
-            continue;
-        }
-        const auto action = next_action();
-        if (!action) {
-            report("no user action left: the dialog is dismissed");
-            press(dialog, dialog.update ? 2 : 8);
-        } else if (!play(dialog, *action)) {
-            report("user action ignored, nothing to act on: [" + action->text + "]");
-        }
-    }
-}
-
-void ScriptedDesktop::run_update_dialog() {
-    Dialog dialog{true, checker::narrow(load_resource_string(string_dialog_title))};
-    trace("is due to show update dialog");
-    std::string line = "task dialog shown, title: [" + dialog.title + "], header: [" +
-                       checker::narrow(notifier_state.update_header) + "], icon: [121]";
-    for (const auto& link : visible_links(dialog)) {
-        line += ", link: [" + checker::narrow(link) + "]";
-    }
-    report(line);
-    trace("non-proceed dialog event received, code: [7]");
-    trace("non-proceed dialog event received, code: [0]");
-    update_dialog_ = &dialog;
-    run_dialog(dialog);
-    update_dialog_ = nullptr;
-    trace("update dialog closed, result: [0]");
-}
-
-void ScriptedDesktop::bring_update_dialog_to_front() {
-    if (update_dialog_ != nullptr) {
-        report("window brought to the front, title: [" + update_dialog_->title + "]");
-    }
-}
-
-void ScriptedDesktop::close_update_dialog() {
-    if (update_dialog_ != nullptr) {
-        update_dialog_->cancel_requested = true;
-    }
-}
-
-bool ScriptedDesktop::open_download_page(const std::u16string& address) {
-    const std::string target = checker::narrow(address);
-    const int64_t result = target.empty() ? 2 : open_with_xdg_open(target);
-    report("shell execute, file: [" + target + "], result: [" + checker::to_string(result) + "]");
-    if (result <= 32) {
-        trace("'ShellExecuteW' fail, error: [" + checker::to_string(result) + "]");
-        return false;
-    }
-    return true;
-}
-
-void ScriptedDesktop::show_browser_failure() {
-    Dialog dialog{false, checker::narrow(load_resource_string(string_error_title))};
-    report("task dialog shown, title: [" + dialog.title + "], header: [" +
-           checker::narrow(load_resource_string(string_error_text)) + "], icon: [error]");
-    run_dialog(dialog);
-}
 
 }  // namespace
 

@@ -23,8 +23,7 @@ struct PosixDescriptor {
 // The folder of the lock files: the user's runtime folder, else the temporary folder.
 std::string lock_folder() {
     for (const char* variable : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
-        const char* value = std::getenv(variable);
-        if (value != nullptr && *value != 0) {
+        if (const char* value = std::getenv(variable); value != nullptr && *value != 0) {
             return value;
         }
     }

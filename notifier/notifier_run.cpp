@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "notifier/command_line.hpp"
 #include "notifier/desktop.hpp"
 #include "notifier/instance_mutex.hpp"
 #include "notifier/notifier_policy.hpp"
@@ -105,8 +104,8 @@ int run_go_mode() {
 
 }  // namespace
 
-int run_notifier() {
-    notifier_state.tracer.set_enabled(tracing_requested(process_command_line()));
+int run_notifier(const std::u16string& command_line) {
+    notifier_state.tracer.set_enabled(tracing_requested(command_line));
     trace("EVENT_PID " + checker::to_string(checker::current_process_id()));
     trace("tracer initialized");
 

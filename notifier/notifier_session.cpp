@@ -14,16 +14,8 @@ namespace {
 constexpr int retry_limit = 7;
 constexpr uint32_t first_retry_ms = 1000;
 
-// The trace names each selection by the shell's event.
-const char* event_name(Selection how) {
-    switch (how) {
-    case Selection::click: return "NIN_SELECT";
-    case Selection::key: return "NIN_KEYSELECT";
-    case Selection::balloon_click: return "NIN_BALLOONUSERCLICK";
-    case Selection::context_menu: break;
-    }
-    return "WM_CONTEXTMENU";
-}
+// The trace names each selection by the shell's event, in the order of Selection.
+const char* const event_names[] = {"NIN_SELECT", "NIN_KEYSELECT", "NIN_BALLOONUSERCLICK", "WM_CONTEXTMENU"};
 
 }  // namespace
 
@@ -92,7 +84,7 @@ void NotifierSession::taskbar_created() {
 }
 
 void NotifierSession::icon_selected(Selection how) {
-    trace(std::string("'") + event_name(how) + "' event received");
+    trace(std::string("'") + event_names[static_cast<int>(how)] + "' event received");
     if (run_state_ == RunState::dialog_open) {
         trace("additional update dialog prevented");
         desktop_.bring_update_dialog_to_front();
