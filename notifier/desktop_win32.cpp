@@ -13,6 +13,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "notifier/balloon_picture.hpp"
 #include "notifier/desktop.hpp"
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_ids.h"
@@ -30,18 +31,6 @@ std::string error_text(DWORD code) {
     return checker::system_error_message(code);
 }
 
-struct IconHandle {
-    using Value = HICON;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { DestroyIcon(value); }
-};
-using OwnedIcon = checker::ScopedResource<IconHandle>;
-struct BitmapHandle {
-    using Value = HBITMAP;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { DeleteObject(value); }
-};
-using OwnedBitmap = checker::ScopedResource<BitmapHandle>;
 struct WindowHandle {
     using Value = HWND;
     static Value empty() noexcept { return nullptr; }
@@ -74,38 +63,6 @@ constexpr int64_t shell_execute_failure_limit = 32;
 template <std::size_t capacity>
 constexpr int capacity_of(const WCHAR (&)[capacity]) {
     return static_cast<int>(capacity);
-}
-
-// The balloon's own picture is icon.bmp made into a 128 x 128 icon, as the shell draws only icons there.
-constexpr int balloon_picture_size = 128;
-// One bit per pixel, rows padded to 16 bits; all zero: every pixel of the colour bitmap is drawn.
-const uint8_t opaque_mask[balloon_picture_size * balloon_picture_size / 8] = {};
-
-// Loads the bitmap file and makes an icon of it with an all-opaque mask. On failure the owner is
-// empty, failed_call names the call that failed and the last error is its code.
-OwnedIcon load_balloon_picture(const std::u16string& bitmap_path, std::string& failed_call) {
-    const OwnedBitmap colour(static_cast<HBITMAP>(LoadImageW(nullptr, wide(bitmap_path.c_str()), IMAGE_BITMAP,
-                                                              balloon_picture_size, balloon_picture_size,
-                                                              LR_LOADFROMFILE)));
-    if (!colour.valid()) {
-        failed_call = "LoadImageW";
-        return OwnedIcon();
-    }
-    const OwnedBitmap mask(CreateBitmap(balloon_picture_size, balloon_picture_size, 1, 1, opaque_mask));
-    if (!mask.valid()) {
-        failed_call = "CreateBitmap";
-        return OwnedIcon();
-    }
-    // The icon gets its own copies of both bitmaps; ours are deleted on return.
-    ICONINFO parts{};
-    parts.fIcon = TRUE;
-    parts.hbmMask = mask.get();
-    parts.hbmColor = colour.get();
-    OwnedIcon icon(CreateIconIndirect(&parts));
-    if (!icon.valid()) {
-        failed_call = "CreateIconIndirect";
-    }
-    return icon;
 }
 
 LRESULT CALLBACK notifier_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

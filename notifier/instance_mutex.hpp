@@ -5,24 +5,13 @@
 // opened close-on-exec so that a browser started by the notifier does not keep it).
 #pragma once
 
-#include <memory>
 #include <string>
 
 namespace notifier {
 
-// Holds the mark for as long as it lives.
-class InstanceMutex {
-public:
-    InstanceMutex() = default;
-    InstanceMutex(const InstanceMutex&) = delete;
-    InstanceMutex& operator=(const InstanceMutex&) = delete;
-    virtual ~InstanceMutex() = default;
-    // True when another instance made the mark first.
-    virtual bool another_instance_runs() const = 0;
-};
-
-// A mark that cannot be made leaves the run unguarded: it never reports another instance. Never
-// throws but for a failed allocation.
-std::unique_ptr<InstanceMutex> mark_instance(const std::u16string& name);
+// Marks that this instance runs under `name` until the process ends; true when another instance
+// made the mark first. A mark that cannot be made leaves the run unguarded (false). Never throws
+// but for a failed allocation.
+bool another_instance_runs(const std::u16string& name);
 
 }  // namespace notifier

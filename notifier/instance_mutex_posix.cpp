@@ -30,28 +30,18 @@ std::string lock_folder() {
     return "/tmp";
 }
 
-class LockFile final : public InstanceMutex {
-public:
-    explicit LockFile(const std::string& name) {
-        if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
-            return;
-        }
-        const std::string path = lock_folder() + "/" + name;
-        file_.reset(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-        // Another process holds the lock: the mark exists.
-        another_ = file_.valid() && flock(file_.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    }
-    bool another_instance_runs() const override { return another_; }
-
-private:
-    checker::ScopedResource<PosixDescriptor> file_;
-    bool another_ = false;
-};
-
 }  // namespace
 
-std::unique_ptr<InstanceMutex> mark_instance(const std::u16string& name) {
-    return std::make_unique<LockFile>(checker::narrow(name));
+bool another_instance_runs(const std::u16string& name) {
+    const std::string file_name = checker::narrow(name);
+    if (file_name.empty() || file_name.find('/') != std::string::npos || file_name == "." || file_name == "..") {
+        return false;
+    }
+    // Held until the process ends.
+    static checker::ScopedResource<PosixDescriptor> lock_file;
+    lock_file.reset(open((lock_folder() + "/" + file_name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    // Another process holds the lock: the mark exists.
+    return lock_file.valid() && flock(lock_file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 }  // namespace notifier

@@ -5,24 +5,14 @@
 #include "support/scoped_resource.hpp"
 
 namespace notifier {
-namespace {
 
-class NamedMutex final : public InstanceMutex {
-public:
-    explicit NamedMutex(const std::u16string& name)
-        : handle_(CreateMutexW(nullptr, FALSE, reinterpret_cast<const WCHAR*>(name.c_str()))),
-          already_exists_(GetLastError() == ERROR_ALREADY_EXISTS) {}
-    bool another_instance_runs() const override { return already_exists_; }
-
-private:
-    const checker::ScopedResource<checker::KernelHandle> handle_;
-    const bool already_exists_;
-};
-
-}  // namespace
-
-std::unique_ptr<InstanceMutex> mark_instance(const std::u16string& name) {
-    return std::make_unique<NamedMutex>(name);
+bool another_instance_runs(const std::u16string& name) {
+    // Held until the process ends.
+    static checker::ScopedResource<checker::KernelHandle> mutex;
+    const HANDLE handle = CreateMutexW(nullptr, FALSE, reinterpret_cast<const WCHAR*>(name.c_str()));
+    const bool already_exists = GetLastError() == ERROR_ALREADY_EXISTS;
+    mutex.reset(handle);
+    return already_exists;
 }
 
 }  // namespace notifier

@@ -109,9 +109,8 @@ int run_notifier(const std::u16string& command_line) {
     trace("EVENT_PID " + checker::to_string(checker::current_process_id()));
     trace("tracer initialized");
 
-    const std::unique_ptr<InstanceMutex> instance_mutex = mark_instance(load_resource_string(string_mutex_name));
     int status = 0;
-    if (instance_mutex->another_instance_runs()) {
+    if (another_instance_runs(load_resource_string(string_mutex_name))) {
         trace("another instance of notifier is already running");
     } else {
         if (!notices_allowed_by_policy() || !decide_mode()) {

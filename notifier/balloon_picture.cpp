@@ -1,0 +1,46 @@
+// The balloon's own picture: icon.bmp made into an icon with CreateIconIndirect.
+#include "notifier/balloon_picture.hpp"
+
+#include <cstdint>
+
+namespace notifier {
+namespace {
+
+struct BitmapHandle {
+    using Value = HBITMAP;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { DeleteObject(value); }
+};
+using OwnedBitmap = checker::ScopedResource<BitmapHandle>;
+
+// One bit per pixel, rows padded to 16 bits; all zero: every pixel of the colour bitmap is drawn.
+const uint8_t opaque_mask[balloon_picture_size * balloon_picture_size / 8] = {};
+
+}  // namespace
+
+OwnedIcon load_balloon_picture(const std::u16string& bitmap_path, std::string& failed_call) {
+    const OwnedBitmap colour(static_cast<HBITMAP>(LoadImageW(nullptr, reinterpret_cast<const WCHAR*>(bitmap_path.c_str()), IMAGE_BITMAP,
+                                                              balloon_picture_size, balloon_picture_size,
+                                                              LR_LOADFROMFILE)));
+    if (!colour.valid()) {
+        failed_call = "LoadImageW";
+        return OwnedIcon();
+    }
+    const OwnedBitmap mask(CreateBitmap(balloon_picture_size, balloon_picture_size, 1, 1, opaque_mask));
+    if (!mask.valid()) {
+        failed_call = "CreateBitmap";
+        return OwnedIcon();
+    }
+    // The icon gets its own copies of both bitmaps; ours are deleted on return.
+    ICONINFO parts{};
+    parts.fIcon = TRUE;
+    parts.hbmMask = mask.get();
+    parts.hbmColor = colour.get();
+    OwnedIcon icon(CreateIconIndirect(&parts));
+    if (!icon.valid()) {
+        failed_call = "CreateIconIndirect";
+    }
+    return icon;
+}
+
+}  // namespace notifier

@@ -1,0 +1,24 @@
+// The balloon's own picture on Windows: icon.bmp turned into a 128 x 128 icon, as the shell draws only icons there.
+#pragma once
+
+#include <string>
+
+#include "support/windows_api.hpp"
+#include "support/scoped_resource.hpp"
+
+namespace notifier {
+
+struct IconHandle {
+    using Value = HICON;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { DestroyIcon(value); }
+};
+using OwnedIcon = checker::ScopedResource<IconHandle>;
+
+constexpr int balloon_picture_size = 128;
+
+// Loads the bitmap file and makes an icon of it with an all-opaque mask. On failure the owner is
+// empty, failed_call names the call that failed and the last error is its code.
+OwnedIcon load_balloon_picture(const std::u16string& bitmap_path, std::string& failed_call);
+
+}  // namespace notifier
