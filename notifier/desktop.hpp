@@ -30,6 +30,7 @@ struct IconOutcome {
 // What the desktop tells the notifier, one call at a time, while it runs.
 class DesktopEvents {
 public:
+    virtual ~DesktopEvents() = default;
     virtual void icon_selected(Selection how) = 0;
     virtual void balloon_timed_out() = 0;
     // The taskbar was created or restarted: every icon is gone.
@@ -37,9 +38,6 @@ public:
     virtual void retry_due() = 0;
     // A link of the update dialog was followed; target is its address as the dialog gave it.
     virtual void link_followed(const std::u16string& target) = 0;
-
-protected:
-    ~DesktopEvents() = default;
 };
 
 class Desktop {

@@ -120,7 +120,7 @@ uint32_t bitmap_fault(const std::string& path) {
                                                                         : error_invalid_data;
     }
     std::ifstream file(path, std::ios::binary);
-    if (!S_ISREG(status.st_mode) || status.st_size > 64 * 1024 * 1024 || !file) {
+    if (!S_ISREG(status.st_mode) || status.st_size > int64_t{64} * 1024 * 1024 || !file) {
         return error_invalid_data;
     }
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -473,7 +473,7 @@ private:
             if (action.link_number < 1 || action.link_number > links.size()) {
                 return false;
             }
-            const std::u16string target = links[action.link_number - 1];
+            const std::u16string& target = links[action.link_number - 1];
             report("link followed: [" + checker::narrow(target) + "]");
             events_->link_followed(target);
             return true;
