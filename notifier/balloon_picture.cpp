@@ -19,7 +19,7 @@ const uint8_t opaque_mask[balloon_picture_size * balloon_picture_size / 8] = {};
 }  // namespace
 
 OwnedIcon load_balloon_picture(const std::u16string& bitmap_path, std::string& failed_call) {
-    const OwnedBitmap colour(static_cast<HBITMAP>(LoadImageW(nullptr, wide(bitmap_path.c_str()), IMAGE_BITMAP,
+    const OwnedBitmap colour(static_cast<HBITMAP>(LoadImageW(nullptr, reinterpret_cast<const WCHAR*>(bitmap_path.c_str()), IMAGE_BITMAP,
                                                               balloon_picture_size, balloon_picture_size,
                                                               LR_LOADFROMFILE)));
     if (!colour.valid()) {

@@ -1,9 +1,9 @@
-// The balloon's own picture: icon.bmp turned into a 128 x 128 icon, as the shell draws only icons there.
+// The balloon's own picture on Windows: icon.bmp turned into a 128 x 128 icon, as the shell draws only icons there.
 #pragma once
 
 #include <string>
 
-#include "notifier/win32_shell.hpp"
+#include "support/windows_api.hpp"
 #include "support/scoped_resource.hpp"
 
 namespace notifier {

@@ -1,16 +1,13 @@
-// Entry point on POSIX: installs the module's resources into the stand-in and runs the notifier.
-#include <cstddef>
+// Entry point on POSIX: runs the notifier on the scripted desktop; the command line is the arguments joined by blanks.
+#include <string>
 
 #include "notifier/notifier_run.hpp"
-#include "notifier/resource_ids.h"
+#include "support/text_conversion.hpp"
 
-namespace notifier {
-// The string table, generated at build time from notifier/strings.txt.
-extern const standin::StringResource string_table[];
-extern const std::size_t string_table_size;
-}  // namespace notifier
-
-int main() {
-    standin::install_module(notifier::string_table, notifier::string_table_size, {IDI_NOTIFICATIONICON});
-    return notifier::run_notifier(GetModuleHandleW(nullptr));
+int main(int argument_count, char** arguments) {
+    std::string command_line;
+    for (int index = 0; index < argument_count; ++index) {
+        command_line += (index == 0 ? "" : " ") + std::string(arguments[index]);
+    }
+    return notifier::run_notifier(checker::widen(command_line));
 }

@@ -66,14 +66,14 @@ def write_rc(entries, path):
 
 def write_cpp(entries, path):
     lines = [
-        "// Generated from notifier/strings.txt: the notifier's string table for the POSIX stand-in.",
+        "// Generated from notifier/strings.txt: the notifier's string table for POSIX.",
         "#include <cstddef>",
-        "",
-        '#include "notifier/standin/standin_module.hpp"',
+        "#include <cstdint>",
+        "#include <utility>",
         "",
         "namespace notifier {",
         "",
-        "extern const standin::StringResource string_table[] = {",
+        "extern const std::pair<uint32_t, const char16_t*> string_table[] = {",
     ]
     lines += [f"    {{{identifier}, {cpp_literal(text)}}}," for identifier, text in entries]
     lines += [

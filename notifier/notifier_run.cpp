@@ -3,47 +3,24 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 
-#include "notifier/notification_icon.hpp"
+#include "notifier/desktop.hpp"
+#include "notifier/instance_mutex.hpp"
 #include "notifier/notifier_policy.hpp"
+#include "notifier/notifier_session.hpp"
 #include "notifier/notifier_state.hpp"
-#include "notifier/resource_ids.h"
 #include "notifier/resource_strings.hpp"
-#include "notifier/window_procedure.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
 #include "support/process.hpp"
-#include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 #include "support/version_descriptor.hpp"
 
 namespace notifier {
 namespace {
-
-// A kernel object handle (the single-instance mutex).
-struct KernelHandle {
-    using Value = HANDLE;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { CloseHandle(value); }
-};
-
-// The run's single-threaded COM apartment, which ShellExecuteW may need for its handlers; closed
-// only when it was opened here.
-struct ComApartment {
-    using Value = bool;
-    static Value empty() noexcept { return false; }
-    static void close(Value) noexcept { CoUninitialize(); }
-};
-
-// The icon's handles are released however GO mode ends.
-struct NotificationRelease {
-    NotificationRelease() = default;
-    NotificationRelease(const NotificationRelease&) = delete;
-    NotificationRelease& operator=(const NotificationRelease&) = delete;
-    ~NotificationRelease() { release_notification(); }
-};
 
 // The per-user update folder named by strings 147 and 148, ending in "/".
 std::string update_folder() {
@@ -112,65 +89,30 @@ void write_trace_file() noexcept {
     }
 }
 
-// Registers the hidden window's class and creates it; its creation adds the icon. The window is
-// a top-level popup that is never shown (no taskbar button, not in Alt+Tab): only top-level
-// windows hear Explorer's "TaskbarCreated" broadcast, after which the icon must be added again.
-// Returns the status that the window procedure put into the quit message.
+// Shows the notice on the desktop until the user or the taskbar ends the run; returns its status.
 int run_go_mode() {
-    const checker::ScopedResource<ComApartment> apartment(
-        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)));
-    const NotificationRelease release_on_exit;
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = 0;
-    window_class.lpfnWndProc = notifier_window_proc;
-    window_class.hInstance = notifier_state.instance_handle;
-    window_class.hIcon = LoadIconW(notifier_state.instance_handle, MAKEINTRESOURCEW(IDI_NOTIFICATIONICON));
-    window_class.lpszClassName = wide(notifier_state.window_class_name.c_str());
-    if (RegisterClassExW(&window_class) == 0) {
-        trace("'RegisterClassExW' fail, error: [" + system_error_text(GetLastError()) + "]");
+    const std::unique_ptr<Desktop> desktop = make_desktop();
+    NotifierSession session(*desktop, load_resource_string(string_download_address));
+    if (!desktop->open(session)) {
         return 1;
     }
-    const HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, wide(notifier_state.window_class_name.c_str()), nullptr,
-                                        WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    if (window == nullptr) {
-        trace("'CreateWindowExW' fail, error: [" + system_error_text(GetLastError()) + "]");
-        return 1;
-    }
+    session.start();
     trace("is due to start message loop");
     write_trace_file();
-    MSG message{};
-    BOOL received = FALSE;
-    while ((received = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    // GetMessageW gives -1 on failure; the loop ends then too rather than spinning.
-    if (received < 0) {
-        trace("'GetMessageW' fail, error: [" + system_error_text(GetLastError()) + "]");
-        return 1;
-    }
-    return static_cast<int>(message.wParam);
+    return desktop->run_until_end();
 }
 
 }  // namespace
 
-int run_notifier(HINSTANCE instance) {
-    notifier_state.tracer.set_enabled(tracing_requested(utf16(GetCommandLineW())));
+int run_notifier(const std::u16string& command_line) {
+    notifier_state.tracer.set_enabled(tracing_requested(command_line));
     trace("EVENT_PID " + checker::to_string(checker::current_process_id()));
     trace("tracer initialized");
 
-    // The mutex only marks that an instance runs; a failure to create it leaves the run unguarded.
-    const std::u16string mutex_name = load_resource_string(string_mutex_name);
-    const HANDLE mutex_handle = CreateMutexW(nullptr, FALSE, wide(mutex_name.c_str()));
-    const DWORD mutex_error = GetLastError();
-    const checker::ScopedResource<KernelHandle> instance_mutex(mutex_handle);
-
     int status = 0;
-    if (mutex_error == ERROR_ALREADY_EXISTS) {
+    if (another_instance_runs(load_resource_string(string_mutex_name))) {
         trace("another instance of notifier is already running");
     } else {
-        notifier_state.instance_handle = instance;
         if (!notices_allowed_by_policy() || !decide_mode()) {
             trace("'NOGO' mode exiting");
             trace("EVENT_PROCEED 1");

@@ -1,11 +1,11 @@
-// The notifier's run: tracing switch, single-instance guard, GO/NOGO decision, hidden window, message loop.
+// The notifier's run: tracing switch, single-instance guard, GO/NOGO decision, the notice on the desktop.
 #pragma once
 
-#include "notifier/win32_shell.hpp"
+#include <string>
 
 namespace notifier {
 
-// The whole run; takes the module instance handle and returns the exit status.
-int run_notifier(HINSTANCE instance);
+// The whole run on the process's command line; returns the exit status.
+int run_notifier(const std::u16string& command_line);
 
 }  // namespace notifier

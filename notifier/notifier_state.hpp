@@ -1,17 +1,13 @@
-// The notifier's one process-wide record, read by its run sequence, icon, window procedure and dialogs.
+// The notifier's one process-wide record: the stored texts it shows, and its tracer.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "notifier/win32_shell.hpp"
 #include "support/tracer.hpp"
 
 namespace notifier {
 
 struct NotifierState {
-    HINSTANCE instance_handle = nullptr;
-    std::u16string window_class_name = u"e48e2be7-451e-48e5-8889-8c97c1485340";
     std::u16string balloon_text;
     std::u16string update_header;
     std::u16string update_text;

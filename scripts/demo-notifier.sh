@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Demo of the notifier on the Linux stand-in for the Windows shell: a GO run whose balloon times
+# Demo of the notifier on the Linux scripted desktop: a GO run whose balloon times
 # out, then a run where the user clicks the balloon, expands the dialog and follows the link.
 #
 # Expects the build in ./build; the checker's demo (scripts/demo.sh) calls it at its end with
@@ -52,7 +52,7 @@ export PATH=$demo/bin:$PATH
 echo "== version.json that the notifier reads"
 cat "$update_folder/version.json"; echo
 
-echo "== notifier -v, nobody reacts: the balloon times out (the stand-in's lines start with 'standin:')"
+echo "== notifier -v, nobody reacts: the balloon times out (what the desktop shows starts with 'standin:')"
 unset NOTIFIER_USER_ACTIONS
 status=0
 "$notifier" -v 2>&1 || status=$?

@@ -1,4 +1,4 @@
-// Unit tests of the notifier's string loader on the stand-in.
+// Unit tests of the notifier's string loader over the program's own table.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -7,9 +7,6 @@
 #include "notifier/resource_strings.hpp"
 
 namespace {
-
-const std::u16string long_entry(4200, u'y');
-const standin::StringResource strings[] = {{146, u"10821201004"}, {300, long_entry.c_str()}};
 
 std::string last_event() {
     const char* key = nullptr;
@@ -24,15 +21,14 @@ std::string last_event() {
 }  // namespace
 
 TEST(ResourceStrings, MissingEntryIsTracedAndGivesThePlaceholder) {
-    standin::install_module(strings, 2, {});
     notifier::notifier_state.tracer.set_enabled(true);
     EXPECT_EQ(notifier::load_resource_string(152), u"ERROR_LOAD_RESOURCE");
     EXPECT_EQ(last_event(), "error loading resource, uid: [152]");
     notifier::notifier_state.tracer.set_enabled(false);
 }
 
-TEST(ResourceStrings, EntriesComeBackWholeUpTo4095Characters) {
-    standin::install_module(strings, 2, {});
-    EXPECT_EQ(notifier::load_resource_string(146), u"10821201004");
-    EXPECT_EQ(notifier::load_resource_string(300), long_entry.substr(0, 4095));
+TEST(ResourceStrings, EntriesComeBackWhole) {
+    EXPECT_EQ(notifier::load_resource_string(notifier::string_download_address),
+              u"https://quorvane.example/openjdk/download");
+    EXPECT_EQ(notifier::load_resource_string(notifier::string_mutex_name), u"7824d8b0-c6d6-47f9-aa39-4498e8e4f498");
 }

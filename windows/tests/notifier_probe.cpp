@@ -12,6 +12,8 @@
 
 #include "notifier/balloon_picture.hpp"
 
+#include <shellapi.h>
+
 namespace {
 
 const wchar_t* const window_class = L"e48e2be7-451e-48e5-8889-8c97c1485340";

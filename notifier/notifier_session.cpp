@@ -1,0 +1,125 @@
+// The run's decisions, taken one desktop event at a time.
+#include "notifier/notifier_session.hpp"
+
+#include <utility>
+
+#include "notifier/notifier_state.hpp"
+#include "support/diagnostic_text.hpp"
+#include "support/text_conversion.hpp"
+
+namespace notifier {
+namespace {
+
+// Icon retries 1, 2, 4 ... 64 s apart: about two minutes from the first failure to giving up.
+constexpr int retry_limit = 7;
+constexpr uint32_t first_retry_ms = 1000;
+
+// The trace names each selection by the shell's event, in the order of Selection.
+const char* const event_names[] = {"NIN_SELECT", "NIN_KEYSELECT", "NIN_BALLOONUSERCLICK", "WM_CONTEXTMENU"};
+
+}  // namespace
+
+NotifierSession::NotifierSession(Desktop& desktop, std::u16string download_address)
+    : desktop_(desktop), download_address_(std::move(download_address)) {}
+
+void NotifierSession::start() {
+    try_icon(IconRequest::add);
+}
+
+void NotifierSession::end_run(int status) {
+    run_state_ = RunState::ending;
+    desktop_.end(status);
+}
+
+// Shows the icon; the balloon again only while the user has not opened the dialog.
+void NotifierSession::try_icon(IconRequest request) {
+    const IconOutcome outcome = desktop_.show_icon(request, run_state_ != RunState::dialog_open);
+    if (!outcome.shown) {
+        icon_missing(outcome.error);
+        return;
+    }
+    retries_done_ = 0;
+    retry_scheduled_ = false;
+    desktop_.stop_retry_timer();
+    if (run_state_ == RunState::waiting_for_taskbar) {
+        run_state_ = RunState::showing;
+    }
+}
+
+void NotifierSession::icon_missing(const std::string& error) {
+    if (run_state_ == RunState::showing) {
+        run_state_ = RunState::waiting_for_taskbar;
+    }
+    if (retry_scheduled_) {
+        return;
+    }
+    if (retries_done_ == retry_limit) {
+        trace("taskbar not available in time, giving up, error: [" + error + "]");
+        // An open dialog is left to the user; without one nothing is shown and the run ends.
+        if (run_state_ == RunState::waiting_for_taskbar) {
+            end_run(1);
+        }
+        return;
+    }
+    trace("icon not shown, next try in " + checker::to_string(1u << retries_done_) + " s");
+    retry_scheduled_ = desktop_.start_retry_timer(first_retry_ms << retries_done_);
+    if (!retry_scheduled_) {
+        end_run(1);
+    }
+}
+
+void NotifierSession::retry_due() {
+    trace("icon retry due");
+    desktop_.stop_retry_timer();
+    retry_scheduled_ = false;
+    ++retries_done_;
+    try_icon(IconRequest::check_and_add);
+}
+
+void NotifierSession::taskbar_created() {
+    trace("'TaskbarCreated' event received");
+    if (run_state_ != RunState::ending) {
+        try_icon(IconRequest::add_again);
+    }
+}
+
+void NotifierSession::icon_selected(Selection how) {
+    trace(std::string("'") + event_names[static_cast<int>(how)] + "' event received");
+    if (run_state_ == RunState::dialog_open) {
+        trace("additional update dialog prevented");
+        desktop_.bring_update_dialog_to_front();
+    } else if (run_state_ == RunState::showing) {
+        run_state_ = RunState::dialog_open;
+        desktop_.run_update_dialog();
+        if (run_state_ != RunState::ending) {
+            end_run(0);
+        }
+    }
+}
+
+void NotifierSession::balloon_timed_out() {
+    trace("'NIN_BALLOONTIMEOUT' event received");
+    // While the dialog is open the run goes on; the dialog's close ends it.
+    if (run_state_ == RunState::showing) {
+        trace("'NIN_BALLOONTIMEOUT' proceed");
+        end_run(0);
+    }
+}
+
+// Only the link that the dialog itself carries is followed, as the stored texts shown in the
+// dialog could carry link markup of their own, and only an https address, so that a string table
+// that failed to load never becomes a program to start.
+void NotifierSession::link_followed(const std::u16string& target) {
+    if (target != download_address_ || target.compare(0, 8, u"https://") != 0) {
+        trace("unexpected link not opened, href: [" + checker::narrow(target) + "]");
+        return;
+    }
+    trace("update proceed selected");
+    if (!desktop_.open_download_page(target)) {
+        desktop_.show_browser_failure();
+    }
+    // The link is done with: the dialog ends through its own Cancel button.
+    desktop_.close_update_dialog();
+}
+
+}  // namespace notifier
