@@ -17,6 +17,7 @@
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/scoped_resource.hpp"
+#include "support/system_error.hpp"
 #include "support/text_conversion.hpp"
 #include "support/windows_handles.hpp"
 

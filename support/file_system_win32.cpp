@@ -8,7 +8,6 @@
 #include <io.h>
 
 #include "file_system.hpp"
-#include "platform_files.hpp"
 #include "scoped_resource.hpp"
 #include "text_conversion.hpp"
 #include "windows_handles.hpp"

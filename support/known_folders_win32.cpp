@@ -8,8 +8,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "known_folders.hpp"
 #include "paths.hpp"
-#include "platform_folders.hpp"
 #include "scoped_resource.hpp"
 #include "text_conversion.hpp"
 #include "windows_handles.hpp"

@@ -16,7 +16,7 @@
 
 #include <cerrno>
 
-#include "diagnostic_text.hpp"
+#include "system_error.hpp"
 
 namespace checker {
 

@@ -5,6 +5,7 @@
 
 #include "diagnostic_text.hpp"
 #include "scoped_resource.hpp"
+#include "system_error.hpp"
 #include "text_conversion.hpp"
 #include "windows_handles.hpp"
 
