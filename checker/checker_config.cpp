@@ -64,7 +64,7 @@ public:
         // The range the other numbers of the configuration are taken from.
         constexpr uint32_t largest = UINT32_MAX - 1;
         const json_int_t number = json_is_integer(value) ? json_integer_value(value) : -1;
-        if (number < json_int_t{minimum} || number > json_int_t{largest}) {
+        if (number < static_cast<json_int_t>(minimum) || number > static_cast<json_int_t>(largest)) {
             throw invalid_value(key, "not a whole number from " + to_string(minimum) + " to " + to_string(largest));
         }
         field = static_cast<uint32_t>(number);
