@@ -16,28 +16,14 @@
 #include "checker/certificate_verifier.hpp"
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
-#include "support/kernel_handle.hpp"
 #include "support/scoped_resource.hpp"
+#include "support/system_error.hpp"
 #include "support/text_conversion.hpp"
+#include "support/windows_handles.hpp"
 
 namespace checker {
 namespace {
 
-struct CertificateStore {
-    using Value = HCERTSTORE;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { CertCloseStore(value, 0); }
-};
-struct CertificateContext {
-    using Value = PCCERT_CONTEXT;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { CertFreeCertificateContext(value); }
-};
-struct ChainContext {
-    using Value = PCCERT_CHAIN_CONTEXT;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { CertFreeCertificateChain(value); }
-};
 // Bytes that OpenSSL allocated for its caller (i2d_X509's output).
 struct OpenSslBytes {
     using Value = unsigned char*;

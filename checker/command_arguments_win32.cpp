@@ -5,25 +5,16 @@
 
 #include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
-#include "support/windows_api.hpp"
+#include "support/windows_handles.hpp"
 
 #include <shellapi.h>
 
 namespace checker {
-namespace {
-
-// The argument list that CommandLineToArgvW allocates as one LocalAlloc block.
-struct LocalArgumentList {
-    using Value = wchar_t**;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { LocalFree(value); }
-};
-
-}  // namespace
 
 std::vector<std::string> command_arguments(int argc, char** argv) {
     int count = 0;
-    const ScopedResource<LocalArgumentList> list(CommandLineToArgvW(GetCommandLineW(), &count));
+    // CommandLineToArgvW allocates the whole list as one LocalAlloc block.
+    const ScopedResource<LocalMemory<wchar_t**>> list(CommandLineToArgvW(GetCommandLineW(), &count));
     if (list.get() == nullptr) {
         // Without the wide list, the ANSI arguments are still better than none.
         return std::vector<std::string>(argv, argv + argc);

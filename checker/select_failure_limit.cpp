@@ -3,6 +3,7 @@
 
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
+#include "support/system_error.hpp"
 
 namespace checker {
 

@@ -11,26 +11,15 @@
 #include <utility>
 
 #include "checker/system_network.hpp"
-#include "support/kernel_handle.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
+#include "support/windows_handles.hpp"
 
 namespace checker {
 namespace {
 
 // A string that WinHTTP allocated with GlobalAlloc for its caller.
-struct GlobalText {
-    using Value = LPWSTR;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { GlobalFree(value); }
-};
-using GlobalTextOwner = ScopedResource<GlobalText>;
-
-struct WinHttpHandle {
-    using Value = HINTERNET;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { WinHttpCloseHandle(value); }
-};
+using GlobalTextOwner = ScopedResource<GlobalMemory<LPWSTR>>;
 
 std::string narrow_text(LPCWSTR text) {
     return text == nullptr ? std::string() : narrow(reinterpret_cast<const char16_t*>(text), std::wcslen(text));

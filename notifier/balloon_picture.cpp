@@ -6,12 +6,7 @@
 namespace notifier {
 namespace {
 
-struct BitmapHandle {
-    using Value = HBITMAP;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { DeleteObject(value); }
-};
-using OwnedBitmap = checker::ScopedResource<BitmapHandle>;
+using OwnedBitmap = checker::ScopedResource<checker::BitmapHandle>;
 
 // One bit per pixel, rows padded to 16 bits; all zero: every pixel of the colour bitmap is drawn.
 const uint8_t opaque_mask[balloon_picture_size * balloon_picture_size / 8] = {};

@@ -3,17 +3,12 @@
 
 #include <string>
 
-#include "support/windows_api.hpp"
 #include "support/scoped_resource.hpp"
+#include "support/windows_handles.hpp"
 
 namespace notifier {
 
-struct IconHandle {
-    using Value = HICON;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { DestroyIcon(value); }
-};
-using OwnedIcon = checker::ScopedResource<IconHandle>;
+using OwnedIcon = checker::ScopedResource<checker::IconHandle>;
 
 constexpr int balloon_picture_size = 128;
 

@@ -20,6 +20,8 @@
 #include "notifier/resource_strings.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/scoped_resource.hpp"
+#include "support/system_error.hpp"
+#include "support/windows_handles.hpp"
 
 namespace notifier {
 namespace {
@@ -31,18 +33,6 @@ std::string error_text(DWORD code) {
     return checker::system_error_message(code);
 }
 
-struct WindowHandle {
-    using Value = HWND;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { DestroyWindow(value); }
-};
-// The run's single-threaded COM apartment, which ShellExecuteW may need for its handlers; closed
-// only when it was opened here.
-struct ComApartment {
-    using Value = bool;
-    static Value empty() noexcept { return false; }
-    static void close(Value) noexcept { CoUninitialize(); }
-};
 
 // The icon's events arrive at the hidden window as this message; the icon is identified by the
 // window and its id.
@@ -346,7 +336,7 @@ private:
         trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(deleted) + "]");
     }
 
-    const checker::ScopedResource<ComApartment> apartment_;
+    const checker::ScopedResource<checker::ComApartment> apartment_;
     const HINSTANCE instance_ = GetModuleHandleW(nullptr);
     DesktopEvents* events_ = nullptr;
     UINT taskbar_created_message_ = 0;
@@ -358,7 +348,7 @@ private:
     // The update dialog's own window while it is open.
     HWND open_dialog_ = nullptr;
     // Last, so that a window still there at the end goes before the icons its destruction removes.
-    checker::ScopedResource<WindowHandle> window_;
+    checker::ScopedResource<checker::WindowHandle> window_;
 };
 
 LRESULT CALLBACK notifier_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,8 +1,8 @@
 // The instance mark on Windows: a named mutex, which only marks that an instance runs.
 #include "notifier/instance_mutex.hpp"
 
-#include "support/kernel_handle.hpp"
 #include "support/scoped_resource.hpp"
+#include "support/windows_handles.hpp"
 
 namespace notifier {
 

@@ -19,7 +19,7 @@ fi
 # Both programs fetch from 127.0.0.1 directly: no proxy set for this shell in between.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 work=$(mktemp -d /tmp/checker-bench-XXXXXX)
-PYTHONPATH=$repo/checker/tests PYTHONDONTWRITEBYTECODE=1 python3 -m fixtures.demo_service "$work/service" &
+PYTHONPATH=$repo/tests/lib PYTHONDONTWRITEBYTECODE=1 python3 -m fixtures.demo_service "$work/service" &
 service_pid=$!
 trap 'kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 200); do

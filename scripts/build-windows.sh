@@ -5,9 +5,10 @@
 # Installs MinGW-w64 and builds the static third-party libraries on first use
 # (windows/build-deps.sh, cached outside the tree), configures with cmake/mingw-w64.cmake,
 # builds the programs, copies them stripped into out/ and checks that they import nothing but
-# system DLLs. Two builds of the same sources with the same Debian packages give the same bytes:
-# every date in them is SOURCE_DATE_EPOCH (the caller's, else the time of the HEAD commit), and
-# out/ gets SHA256SUMS and BUILDINFO (the epoch and the package versions a rebuild needs).
+# the system DLLs of windows/system-dlls.txt. Two builds of the same sources with the same Debian
+# packages give the same bytes: every date in them is SOURCE_DATE_EPOCH (the caller's, else the
+# time of the HEAD commit), and out/ gets SHA256SUMS and BUILDINFO (the epoch and the package
+# versions a rebuild needs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -60,18 +61,7 @@ for program in checker checkerw notifier; do
 done
 
 # Only DLLs that every Windows installation has may be imported: the programs are shipped alone.
-# (winhttp: the user's Internet settings; secur32: SSPI, which libcurl may also load at run time.)
-system_dlls='^(kernel32|user32|gdi32|shell32|ole32|comctl32|advapi32|ws2_32|crypt32|bcrypt|msvcrt|winhttp|secur32)\.dll$'
-status=0
-for program in checker checkerw notifier; do
-  while read -r dll; do
-    if ! printf '%s\n' "$dll" | tr 'A-Z' 'a-z' | grep -Eq "$system_dlls"; then
-      echo "build-windows: $program.exe imports a DLL that is not part of Windows: $dll" >&2
-      status=1
-    fi
-  done < <("$host-objdump" -p "$out_dir/$program.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-done
-[ "$status" -eq 0 ] || exit 1
+bash windows/check-imports.sh "$out_dir/checker.exe" "$out_dir/checkerw.exe" "$out_dir/notifier.exe"
 
 # What someone needs to rebuild the same bytes; the same sources and packages give the same text.
 package_version() { dpkg-query -W -f='${Version}' "$1" 2>/dev/null || echo "not installed"; }

@@ -19,7 +19,7 @@ export XDG_DATA_HOME=$demo/data
 # The service is on 127.0.0.1: a proxy set for this shell would only come in between.
 unset http_proxy HTTP_PROXY https_proxy HTTPS_PROXY all_proxy ALL_PROXY no_proxy NO_PROXY
 
-PYTHONPATH=$repo/checker/tests PYTHONDONTWRITEBYTECODE=1 python3 -m fixtures.demo_service "$demo/service" &
+PYTHONPATH=$repo/tests/lib PYTHONDONTWRITEBYTECODE=1 python3 -m fixtures.demo_service "$demo/service" &
 service_pid=$!
 trap 'kill "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true' EXIT
 for _ in $(seq 200); do

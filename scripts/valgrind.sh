@@ -38,7 +38,7 @@ echo "== checker black-box tests under valgrind"
 
 echo "== notifier runs under valgrind"
 (cd notifier/tests &&
-  NOTIFIER="$notifier" NOTIFIER_WRAPPER="$wrapper" PYTHONPATH="$root/checker/tests" PYTHONDONTWRITEBYTECODE=1 \
+  NOTIFIER="$notifier" NOTIFIER_WRAPPER="$wrapper" PYTHONPATH="$root/tests/lib" PYTHONDONTWRITEBYTECODE=1 \
     python3 test_notifier_runs.py NogoTests GoTests DialogTests TaskbarTests) || status=1
 
 runs=$(find "$logs" -name '*.log' | wc -l)

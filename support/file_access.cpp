@@ -6,7 +6,8 @@
 
 #include "checker_exception.hpp"
 #include "diagnostic_text.hpp"
-#include "platform_files.hpp"
+#include "file_system.hpp"
+#include "system_error.hpp"
 
 namespace checker {
 

@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include "file_system.hpp"
-#include "platform_files.hpp"
 #include "scoped_resource.hpp"
 
 namespace checker {

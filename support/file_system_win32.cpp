@@ -8,34 +8,13 @@
 #include <io.h>
 
 #include "file_system.hpp"
-#include "platform_files.hpp"
 #include "scoped_resource.hpp"
 #include "text_conversion.hpp"
+#include "windows_handles.hpp"
 
 namespace checker {
 namespace platform {
 namespace {
-
-// A kernel object handle from CreateFileW (INVALID_HANDLE_VALUE when empty).
-struct KernelFileHandle {
-    using Value = HANDLE;
-    static Value empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Value value) noexcept { CloseHandle(value); }
-};
-
-// A C runtime descriptor that no stream owns yet.
-struct CrtDescriptor {
-    using Value = int;
-    static Value empty() noexcept { return -1; }
-    static void close(Value value) noexcept { _close(value); }
-};
-
-// A directory search from FindFirstFileW.
-struct FindHandle {
-    using Value = HANDLE;
-    static Value empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(Value value) noexcept { FindClose(value); }
-};
 
 // FILETIME counts 100-nanosecond intervals.
 constexpr int64_t file_time_units_per_second = 10000000;

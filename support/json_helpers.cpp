@@ -13,8 +13,8 @@
 #include "diagnostic_text.hpp"
 #include "file_access.hpp"
 #include "file_system.hpp"
-#include "platform_files.hpp"
 #include "process.hpp"
+#include "system_error.hpp"
 
 namespace checker {
 

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "known_folders.hpp"
 #include "paths.hpp"
-#include "platform_folders.hpp"
 
 namespace checker {
 namespace platform {

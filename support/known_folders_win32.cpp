@@ -8,21 +8,15 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "known_folders.hpp"
 #include "paths.hpp"
-#include "platform_folders.hpp"
 #include "scoped_resource.hpp"
 #include "text_conversion.hpp"
+#include "windows_handles.hpp"
 
 namespace checker {
 namespace platform {
 namespace {
-
-// A path buffer that the shell allocated with the COM task allocator.
-struct TaskMemory {
-    using Value = PWSTR;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { CoTaskMemFree(value); }
-};
 
 constexpr DWORD module_path_capacity = MAX_PATH;  // 260 UTF-16 units
 

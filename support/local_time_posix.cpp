@@ -1,5 +1,5 @@
 // POSIX side of the local-time seam.
-#include "platform_local_time.hpp"
+#include "local_time.hpp"
 
 namespace checker {
 namespace platform {

@@ -1,7 +1,7 @@
 // Win32 side of the local-time seam: _time64 and _localtime64_s of the C runtime.
 #include <time.h>
 
-#include "platform_local_time.hpp"
+#include "local_time.hpp"
 
 namespace checker {
 namespace platform {

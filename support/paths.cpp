@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "checker_exception.hpp"
-#include "diagnostic_text.hpp"
-#include "platform_folders.hpp"
+#include "known_folders.hpp"
+#include "system_error.hpp"
 
 namespace checker {
 

@@ -9,16 +9,10 @@
 #include "registry_settings.hpp"
 #include "scoped_resource.hpp"
 #include "text_conversion.hpp"
+#include "windows_handles.hpp"
 
 namespace checker {
 namespace {
-
-// An open registry key.
-struct RegistryKey {
-    using Value = HKEY;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { RegCloseKey(value); }
-};
 
 const wchar_t* wide_text(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());

@@ -1,13 +1,14 @@
 // One owner for every C resource kind: handles, descriptors, library objects, system buffers.
 //
-// A traits type, declared where the handle is used, names the value type, its empty value and
-// its close function:
-//     struct LocalMemory {
-//         using Value = wchar_t*;
+// A traits type names the value type, its empty value and its close function:
+//     struct RegistryKey {
+//         using Value = HKEY;
 //         static Value empty() noexcept { return nullptr; }
-//         static void close(Value value) noexcept { LocalFree(value); }
+//         static void close(Value value) noexcept { RegCloseKey(value); }
 //     };
-//     using LocalBuffer = ScopedResource<LocalMemory>;
+//     const ScopedResource<RegistryKey> key(opened);
+// The traits of Windows handles and system buffers are all in windows_handles.hpp; those of a
+// library's objects sit beside the code that uses the library (curl_owners.hpp, json_helpers.hpp).
 // Copying is not possible; moving empties the source. Closing keeps errno and the system's last
 // error as they were, so an owner released on a failure path never changes the code that the
 // caller is about to report.
@@ -15,7 +16,7 @@
 
 #include <cerrno>
 
-#include "diagnostic_text.hpp"
+#include "system_error.hpp"
 
 namespace checker {
 

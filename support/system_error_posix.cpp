@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "diagnostic_text.hpp"
+#include "system_error.hpp"
 
 namespace checker {
 

@@ -5,17 +5,12 @@
 
 #include "diagnostic_text.hpp"
 #include "scoped_resource.hpp"
+#include "system_error.hpp"
 #include "text_conversion.hpp"
+#include "windows_handles.hpp"
 
 namespace checker {
 namespace {
-
-// A buffer that the system allocated with LocalAlloc (FormatMessageW's output).
-struct LocalMemory {
-    using Value = wchar_t*;
-    static Value empty() noexcept { return nullptr; }
-    static void close(Value value) noexcept { LocalFree(value); }
-};
 
 constexpr DWORD format_flags =
     FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;  // 0x1300
@@ -27,7 +22,7 @@ std::string format_message(uint32_t code) {
     const DWORD length = FormatMessageW(format_flags, nullptr, code, neutral_language,
                                         reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     const DWORD format_error = GetLastError();
-    const ScopedResource<LocalMemory> buffer(text);
+    const ScopedResource<LocalMemory<wchar_t*>> buffer(text);
     if (length == 0) {
         return "Cannot format code: [" + to_string(code) + "] into message, error code: [" +
                to_string(uint32_t{format_error}) + "]";

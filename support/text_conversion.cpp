@@ -5,7 +5,8 @@
 
 #include "checker_exception.hpp"
 #include "diagnostic_text.hpp"
-#include "platform_text.hpp"
+#include "system_error.hpp"
+#include "utf_conversion.hpp"
 
 namespace checker {
 

@@ -4,7 +4,7 @@
 #include <ctime>
 
 #include "diagnostic_text.hpp"
-#include "platform_local_time.hpp"
+#include "local_time.hpp"
 
 namespace checker {
 

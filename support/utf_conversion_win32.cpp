@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "platform_text.hpp"
+#include "utf_conversion.hpp"
 
 namespace checker {
 namespace platform {

@@ -5,11 +5,15 @@
 # Usage (as root on Debian 12):
 #     PREFIX=$(bash windows/build-deps.sh | tail -1)
 #
-# The libraries are installed into a prefix cached outside the work tree,
-# /var/cache/quorvane-windeps/<key>/, where <key> is a hash of this script,
-# the Debian source versions and the cross compiler version. A run with a warm
-# cache only resolves the versions and prints the prefix. All progress goes to
-# stderr; the prefix path is the last (only) line on stdout.
+# What is built and how is windows/deps-recipe.sh. The libraries are installed
+# into a prefix cached outside the work tree, /var/cache/quorvane-windeps/<key>/,
+# where <key> is a hash of that recipe, the Debian source versions and the cross
+# compiler version; the rest of this script (tools, sources, locking, checks)
+# decides nothing about what is built and is not part of the key. A new prefix
+# is complete only once the smoke program (windows/deps-smoke/) links against it,
+# imports only the DLLs of windows/system-dlls.txt and, with Wine installed, runs.
+# A run with a warm cache only resolves the versions and prints the prefix. All
+# progress goes to stderr; the prefix path is the last (only) line on stdout.
 #
 # Environment knobs:
 #     WINDEPS_CACHE   cache root            (default /var/cache/quorvane-windeps)
@@ -20,14 +24,14 @@
 set -euo pipefail
 
 SCRIPT_PATH=$(readlink -f "${BASH_SOURCE[0]}")
+SOURCE_ROOT=$(dirname "$(dirname "$SCRIPT_PATH")")
 CACHE_ROOT=${WINDEPS_CACHE:-/var/cache/quorvane-windeps}
 WORK_ROOT=${WINDEPS_WORK:-/var/tmp/windeps-build}
 JOBS=${WINDEPS_JOBS:-2}
-HOST=x86_64-w64-mingw32
-PKGS=(jansson popt zlib openssl curl)
-# Only administrators can write below "Program Files", so a static libcrypto
-# that looks for openssl.cnf there cannot be fed a planted config file.
-OPENSSLDIR_WIN='C:/Program Files/Common Files/SSL'
+# What is built and how (the cache key covers that file).
+RECIPE_PATH=$SOURCE_ROOT/windows/deps-recipe.sh
+# shellcheck source=windows/deps-recipe.sh
+source "$RECIPE_PATH"
 
 export DEBIAN_FRONTEND=noninteractive
 export LC_ALL=C
@@ -214,218 +218,22 @@ unpack_source() {
     printf '%s' "$dest"
 }
 
-# --------------------------------------------------------------- builds ----
+# ---------------------------------------------------------------- checks ----
 
-# Like Debian's own package builds, a library is built with SOURCE_DATE_EPOCH set to the date of
-# the latest entry in its debian/changelog, so that a date it records (OpenSSL's "built on")
-# is the same on every machine and every day.
-use_changelog_epoch() {
-    SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l "$1/debian/changelog" -STimestamp)
-    [ -n "$SOURCE_DATE_EPOCH" ] || die "no date in $1/debian/changelog"
-    export SOURCE_DATE_EPOCH
-}
-
-cross_env() {
-    export CC=$HOST-gcc-posix CXX=$HOST-g++-posix
-    export AR=$HOST-ar RANLIB=$HOST-ranlib NM=$HOST-nm STRIP=$HOST-strip
-    export RC=$HOST-windres WINDRES=$HOST-windres
-    export CFLAGS="-O2" CXXFLAGS="-O2"
-    export CPPFLAGS="-I$PREFIX/include" LDFLAGS="-L$PREFIX/lib"
-    export PKG_CONFIG_LIBDIR=$PREFIX/lib/pkgconfig
-    unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
-}
-
-BUILD_TRIPLE=$(dpkg-architecture -qDEB_BUILD_GNU_TYPE 2>/dev/null || echo x86_64-linux-gnu)
-
-build_jansson() {
-    local src log=$BUILD_DIR/jansson.log
-    src=$(unpack_source jansson)
-    use_changelog_epoch "$src"
-    run_logged "$log" cmake -S "$src" -B "$src/_build" -G "Unix Makefiles" \
-        -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
-        -DCMAKE_C_COMPILER="$CC" -DCMAKE_RC_COMPILER="$RC" \
-        -DCMAKE_AR="$(command -v "$AR")" -DCMAKE_RANLIB="$(command -v "$RANLIB")" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
-        -DCMAKE_INSTALL_LIBDIR=lib \
-        -DJANSSON_BUILD_SHARED_LIBS=OFF -DJANSSON_BUILD_DOCS=OFF \
-        -DJANSSON_WITHOUT_TESTS=ON -DJANSSON_EXAMPLES=OFF \
-        -DJANSSON_COVERAGE=OFF -DUSE_URANDOM=OFF -DUSE_WINDOWS_CRYPTOAPI=ON
-    run_logged "$log" make -C "$src/_build" -j"$JOBS"
-    run_logged "$log" make -C "$src/_build" install
-}
-
-# popt needs two changes to build for Windows: there is no terminal
-# window-size ioctl, and no user ids to compare before exec'ing an alias.
-patch_popt() {
-    local src=$1
-    perl -0pi -e 's{#define\s+POPT_USE_TIOCGWINSZ\n}{#if !defined(_WIN32)\n#define        POPT_USE_TIOCGWINSZ\n#endif\n}' "$src/src/popthelp.c"
-    grep -q '#if !defined(_WIN32)' "$src/src/popthelp.c" || die "popt: window-size fix did not apply"
-    perl -0pi -e 's{(\n)(\s*/\* refuse to exec if we cannot drop suid/sgid privileges \*/\n\s*if \(getuid\(\) != geteuid\(\) \|\| getgid\(\) != getegid\(\)\) \{\n\s*errno = ENOTSUP;\n\s*goto exit;\n\s*\}\n)}{$1#if !defined(_WIN32)\n$2#endif\n}' "$src/src/popt.c"
-    grep -B1 'refuse to exec if we cannot drop' "$src/src/popt.c" | grep -q '_WIN32' \
-        || die "popt: user id fix did not apply"
-}
-
-build_popt() {
-    local src log=$BUILD_DIR/popt.log
-    src=$(unpack_source popt)
-    use_changelog_epoch "$src"
-    patch_popt "$src"
-    (
-        cd "$src"
-        run_logged "$log" ./configure --host="$HOST" --build="$BUILD_TRIPLE" \
-            --prefix="$PREFIX" --libdir="$PREFIX/lib" \
-            --enable-static --disable-shared --disable-nls \
-            --without-libiconv-prefix --disable-rpath
-        run_logged "$log" make -C src -j"$JOBS"
-        run_logged "$log" make -C src install
-        # popt.pc belongs to the top-level Makefile, not to src/.
-        run_logged "$log" make install-pkgconfigDATA
-    )
-}
-
-build_zlib() {
-    local src log=$BUILD_DIR/zlib.log
-    src=$(unpack_source zlib)
-    use_changelog_epoch "$src"
-    (
-        cd "$src"
-        run_logged "$log" env CHOST="$HOST" ./configure --static \
-            --prefix="$PREFIX" --libdir="$PREFIX/lib" --includedir="$PREFIX/include"
-        run_logged "$log" make -j"$JOBS" libz.a
-        run_logged "$log" make install
-    )
-}
-
-build_openssl() {
-    local src log=$BUILD_DIR/openssl.log
-    src=$(unpack_source openssl)
-    use_changelog_epoch "$src"
-    (
-        cd "$src"
-        # OpenSSL needs nothing from the prefix, and its version info would
-        # otherwise record the build machine's paths.
-        unset CPPFLAGS LDFLAGS
-        run_logged "$log" perl ./Configure mingw64 no-shared no-tests no-module \
-            --prefix="$PREFIX" --libdir=lib --openssldir=/openssldir-placeholder
-        # Configure treats a drive-letter path as relative and would put it
-        # below --prefix, so the Windows locations go straight into the
-        # Makefile (they end up as string constants inside libcrypto).
-        sed -i \
-            -e "s|^OPENSSLDIR=.*|OPENSSLDIR=$OPENSSLDIR_WIN|" \
-            -e "s|^ENGINESDIR=.*|ENGINESDIR=$OPENSSLDIR_WIN/engines-3|" \
-            -e "s|^MODULESDIR=.*|MODULESDIR=$OPENSSLDIR_WIN/ossl-modules|" \
-            Makefile
-        grep -q "^OPENSSLDIR=$OPENSSLDIR_WIN\$" Makefile || die "openssl: could not set OPENSSLDIR"
-        run_logged "$log" make -j"$JOBS" build_libs
-        run_logged "$log" make install_dev
-    )
-}
-
-build_curl() {
-    local src log=$BUILD_DIR/curl.log p
-    src=$(unpack_source curl)
-    use_changelog_epoch "$src"
-    (
-        cd "$src"
-        # Debian's series ends with patches that rename the library for its
-        # GnuTLS and NSS flavours; take them back out, newest first.
-        for p in 99_nss.patch 90_gnutls.patch; do
-            grep -qx "$p" debian/patches/series || continue
-            if patch -p1 -R --dry-run -s -f <"debian/patches/$p" >/dev/null 2>&1; then
-                run_logged "$log" patch -p1 -R -s -f -i "debian/patches/$p"
-            else
-                log "curl: $p does not reverse cleanly; assuming it is not applied"
-            fi
-        done
-        grep -q '^lib_LTLIBRARIES = libcurl.la' lib/Makefile.am || die "curl: library is not named libcurl"
-        run_logged "$log" autoreconf -fi
-        run_logged "$log" ./configure --host="$HOST" --build="$BUILD_TRIPLE" \
-            --prefix="$PREFIX" --libdir="$PREFIX/lib" \
-            --enable-static --disable-shared \
-            --disable-pthreads \
-            --with-openssl="$PREFIX" --with-zlib="$PREFIX" \
-            --without-libidn2 --without-brotli --without-zstd --without-nghttp2 \
-            --without-libpsl --without-librtmp --without-libssh2 --without-libssh \
-            --without-gsasl --without-hyper --without-ngtcp2 --without-nghttp3 \
-            --without-quiche --without-msh3 --without-gssapi \
-            --without-ca-bundle --without-ca-path \
-            --enable-sspi \
-            --disable-ftp --disable-ldap --disable-ldaps --disable-rtsp \
-            --disable-dict --disable-telnet --disable-tftp --disable-pop3 \
-            --disable-imap --disable-smb --disable-smtp --disable-gopher \
-            --disable-mqtt --disable-file --disable-manual \
-            LIBS='-lsecur32 -lcrypt32 -lbcrypt -lws2_32'
-        # configure only warns when it cannot use SSPI; single sign-on at the proxy needs it.
-        grep -q '^#define USE_WINDOWS_SSPI 1' lib/curl_config.h || die "curl: configure did not enable SSPI"
-        run_logged "$log" make -C lib -j"$JOBS"
-        run_logged "$log" make -C lib install
-        run_logged "$log" make -C include install
-        run_logged "$log" make install-pkgconfigDATA install-binSCRIPTS
-    )
-    # Users of a static libcurl on Windows must compile with CURL_STATICLIB
-    # (otherwise the headers declare the functions dllimport).
-    local pc=$PREFIX/lib/pkgconfig/libcurl.pc
-    if ! grep -q '^Cflags:.*-DCURL_STATICLIB' "$pc"; then
-        sed -i 's/^Cflags:.*/& -DCURL_STATICLIB/' "$pc"
-    fi
-}
-
-# Links a small program against every library the way the project does
-# (pkg-config --static, fully static C++ runtime) and checks that the .exe
-# imports nothing but Windows system DLLs.
+# Builds the smoke program (windows/deps-smoke/) against the prefix with the programs' toolchain
+# file, as the programs are built, and checks that it imports nothing but the system DLLs of
+# windows/system-dlls.txt.
 smoke_test() {
-    local dir=$BUILD_DIR/smoke log=$BUILD_DIR/smoke.log dlls bad
-    mkdir -p "$dir"
-    cat >"$dir/smoke.cpp" <<'CPP'
-#include <cstdio>
-#include <cstdlib>
-#include <curl/curl.h>
-#include <jansson.h>
-#include <popt.h>
-#include <zlib.h>
-#include <openssl/crypto.h>
-
-int main(int argc, char **argv) {
-    json_t *obj = json_pack("{s:s, s:i}", "name", "smoke", "answer", 42);
-    char *text = json_dumps(obj, JSON_COMPACT | JSON_SORT_KEYS);
-    int verbose = 0;
-    struct poptOption opts[] = {
-        {"verbose", 'v', POPT_ARG_NONE, &verbose, 0, "talk more", nullptr},
-        POPT_AUTOHELP POPT_TABLEEND
-    };
-    poptContext pc = poptGetContext("smoke", argc, const_cast<const char **>(argv), opts, 0);
-    while (poptGetNextOpt(pc) >= 0) {}
-    std::printf("curl: %s\n", curl_version());
-    std::printf("jansson: %s\n", text ? text : "(null)");
-    std::printf("zlib: %s\n", zlibVersion());
-    std::printf("openssl: %s\n", OpenSSL_version(OPENSSL_VERSION));
-    std::printf("popt: ok (verbose=%d)\n", verbose);
-    poptFreeContext(pc);
-    std::free(text);
-    json_decref(obj);
-    // Single sign-on at a proxy needs libcurl's SSPI with both of its schemes.
-    const curl_version_info_data *info = curl_version_info(CURLVERSION_NOW);
-    const struct { int bit; const char *name; } wanted[] = {
-        {CURL_VERSION_SSPI, "SSPI"}, {CURL_VERSION_NTLM, "NTLM"}, {CURL_VERSION_SPNEGO, "SPNEGO"}};
-    int missing = 0;
-    for (const auto &feature : wanted) {
-        const bool present = (info->features & feature.bit) != 0;
-        std::printf("curl feature %s: %s\n", feature.name, present ? "yes" : "MISSING");
-        missing += present ? 0 : 1;
-    }
-    return missing == 0 ? 0 : 3;
-}
-CPP
-    local mods="libcurl jansson popt zlib"
-    # shellcheck disable=SC2046
-    run_logged "$log" "$CXX" -O2 -o "$dir/smoke.exe" "$dir/smoke.cpp" \
-        $(pkg-config --static --cflags $mods) \
-        -static -static-libgcc -static-libstdc++ \
-        $(pkg-config --static --libs $mods)
-    dlls=$("$HOST-objdump" -p "$dir/smoke.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | sort -uf)
-    bad=$(printf '%s\n' "$dlls" | grep -viE '^(kernel32|advapi32|ws2_32|crypt32|user32|gdi32|bcrypt|msvcrt|ntdll|shell32|ole32|iphlpapi|secur32|normaliz|wldap32|userenv|api-ms-win-.*)\.dll$' || true)
-    [ -z "$bad" ] || die "smoke test links non-system DLLs: $(echo $bad)"
-    log "smoke test imports only system DLLs: $(echo $dlls)"
+    local dir=$BUILD_DIR/smoke log=$BUILD_DIR/smoke.log
+    rm -rf "$dir"
+    # The programs' build sees none of the variables cross_env sets for the libraries.
+    run_logged "$log" env -u CC -u CXX -u CFLAGS -u CXXFLAGS -u CPPFLAGS -u LDFLAGS \
+        cmake -S "$SOURCE_ROOT/windows/deps-smoke" -B "$dir" \
+        -DCMAKE_TOOLCHAIN_FILE="$SOURCE_ROOT/cmake/mingw-w64.cmake" -DWINDEPS_PREFIX="$PREFIX" \
+        -DCMAKE_BUILD_TYPE=Release
+    run_logged "$log" cmake --build "$dir" -j "$JOBS"
+    bash "$SOURCE_ROOT/windows/check-imports.sh" "$dir/deps_smoke.exe" >&2 \
+        || die "the smoke program imports DLLs that are not part of Windows"
     smoke_run_under_wine "$dir"
 }
 
@@ -442,7 +250,7 @@ smoke_run_under_wine() {
         export WINEPREFIX=$dir/wineprefix WINEARCH=win64 WINEDEBUG=-all
         export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
         unset DISPLAY
-        timeout 300 wine "$dir/smoke.exe" --verbose >"$dir/smoke-run.log" 2>"$dir/smoke-run.err" || status=$?
+        timeout 300 wine "$dir/deps_smoke.exe" --verbose >"$dir/smoke-run.log" 2>"$dir/smoke-run.err" || status=$?
         timeout 30 wineserver -k >/dev/null 2>&1 || true
         exit "$status"
     ) || status=$?
@@ -474,7 +282,7 @@ exec 8>&-
 
 KEY=$(
     {
-        cat "$SCRIPT_PATH"
+        cat "$RECIPE_PATH"
         for pkg in "${PKGS[@]}"; do printf '%s=%s\n' "$pkg" "${VERSION[$pkg]}"; done
         "$HOST-gcc-posix" -dumpfullversion -dumpversion 2>/dev/null || true
         dpkg-query -W -f='${Version}\n' mingw-w64-common 2>/dev/null || true
@@ -503,8 +311,7 @@ log "building into $PREFIX (scratch space $BUILD_DIR)"
 cross_env
 
 start_all=$SECONDS
-# Order matters: libcurl links against zlib and OpenSSL from the prefix.
-for pkg in zlib openssl jansson popt curl; do
+for pkg in "${BUILD_ORDER[@]}"; do
     stamp=$PREFIX/.stamps/$pkg
     if [ -f "$stamp" ]; then
         log "$pkg ${VERSION[$pkg]}: already built"

@@ -2,7 +2,7 @@
 """The checker stores a newer descriptor from a local HTTPS service; the notifier then announces it.
 
 CHECKER and NOTIFIER name the built programs; the checker's test fixtures (test CA, nginx) must be
-importable as the package `fixtures` (PYTHONPATH=checker/tests).
+importable as the package `fixtures` (PYTHONPATH=tests/lib).
 """
 import json
 import os

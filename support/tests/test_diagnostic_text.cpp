@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/diagnostic_text.hpp"
+#include "support/system_error.hpp"
 
 using namespace checker;
 

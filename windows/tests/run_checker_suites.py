@@ -11,7 +11,7 @@ import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-sys.path[:0] = [str(HERE.parents[1] / "checker" / "tests" / "blackbox"), str(HERE)]
+sys.path[:0] = [str(HERE.parents[1] / "tests" / "lib"), str(HERE.parents[1] / "checker" / "tests" / "blackbox"), str(HERE)]
 
 
 def failed_test_ids(result):

@@ -96,7 +96,7 @@ add_counts_from "$WINE_SESSION_DIR/checkerw.counts" "checkerw"
 administrator_task_cases
 
 section "notifier.exe"
-PYTHONPATH=$repo/checker/tests python3 -m fixtures.demo_service "$WINE_SESSION_DIR/service" \
+PYTHONPATH=$repo/tests/lib python3 -m fixtures.demo_service "$WINE_SESSION_DIR/service" \
   >"$WINE_SESSION_DIR/service.log" 2>&1 &
 service_pid=$!
 export METADATA_SERVICE=$WINE_SESSION_DIR/service/service.json

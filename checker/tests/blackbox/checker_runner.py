@@ -21,7 +21,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
+# The shared test library (tests/lib): local servers, test certificates, sample documents.
+sys.path.insert(0, str(Path(__file__).resolve().parents[3] / "tests" / "lib"))
 
 from fixtures.environment import without_proxy_variables  # noqa: E402
 from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config  # noqa: E402,F401
