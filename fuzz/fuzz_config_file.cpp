@@ -20,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         const checker::JsonHandle document = checker::load_json_from_file(input.path(), config_read_limit, checker::ParseFailureText::position_only);
         fuzz::check_config_properties(checker::load_config(document, executable_directory), executable_directory);
     } catch (const checker::CheckerException& exception) {
-        fuzz::require(size > config_read_limit || !fuzz::read_limit_was_passed(exception.what()),
-                      "a file no longer than the limit never passes it", exception.what());
-        fuzz::require(std::string(exception.what()).find("text: [") == std::string::npos,
-                      "a parse failure never quotes the configuration", exception.what());
+        const std::string what = exception.what();
+        fuzz::require(size > config_read_limit || !fuzz::read_limit_was_passed(what),
+                      "a file no longer than the limit never passes it", what);
+        // The parser's own text quotes the file; a value of the wrong kind may still be named.
+        fuzz::require(what.rfind("Error parsing JSON", 0) != 0 || what.find("text: [") == std::string::npos,
+                      "a parse failure never quotes the configuration", what);
     }
     return 0;
 }
