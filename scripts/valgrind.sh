@@ -33,7 +33,7 @@ status=0
 
 echo "== checker black-box tests under valgrind"
 (cd checker/tests/blackbox &&
-  CHECKER_COMMAND="$wrapper $checker" CHECKER_TIME_SCALE=10 PYTHONDONTWRITEBYTECODE=1 \
+  CHECKER_COMMAND="$wrapper $checker" CHECKER_TIME_SCALE=10 PYTHONPATH="$root/tests/lib" PYTHONDONTWRITEBYTECODE=1 \
     python3 -m unittest test_version_check test_command_line_and_files test_misbehaving_servers) || status=1
 
 echo "== notifier runs under valgrind"

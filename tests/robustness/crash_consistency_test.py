@@ -1,7 +1,7 @@
 """Checkers killed at random moments, and checkers run side by side, leave only whole documents.
 
 CHECKER_COMMAND names the checker; the shared test fixtures (test CA, nginx) and the checker's
-runner must be importable (PYTHONPATH=tests/lib:checker/tests/blackbox). ROBUSTNESS_KILL_COUNT sets
+runner must be importable (PYTHONPATH=tests/lib). ROBUSTNESS_KILL_COUNT sets
 the number of killed runs (default ROBUSTNESS_DEFAULT_KILL_COUNT, which the build sets, or 300),
 ROBUSTNESS_SEED the random delays. A summary of the outcomes goes to standard error."""
 

@@ -1,8 +1,8 @@
 """A full disk and folders or files of the wrong kind: the checker says what failed, ends with status 1
 and loses nothing; the notifier stays quiet or carries on.
 
-CHECKER_COMMAND and NOTIFIER name the programs; PYTHONPATH must reach tests/lib,
-checker/tests/blackbox and notifier/tests."""
+CHECKER_COMMAND and NOTIFIER name the programs; PYTHONPATH must reach tests/lib and
+notifier/tests."""
 
 import json
 import os

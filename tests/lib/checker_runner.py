@@ -16,17 +16,13 @@ import re
 import shlex
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-# The shared test library (tests/lib): local servers, test certificates, sample documents.
-sys.path.insert(0, str(Path(__file__).resolve().parents[3] / "tests" / "lib"))
-
-from fixtures.environment import without_proxy_variables  # noqa: E402
-from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config  # noqa: E402,F401
-from fixtures.tls import shared_test_pki  # noqa: E402,F401
+from fixtures.environment import without_proxy_variables
+from fixtures.sample_documents import DEMO_VERSION_NUMBER, checker_config  # noqa: F401
+from fixtures.tls import shared_test_pki  # noqa: F401
 
 TIMESTAMP = r"\d{4}-\d\d-\d\d_\d\d:\d\d:\d\d"
 
