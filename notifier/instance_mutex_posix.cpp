@@ -8,17 +8,12 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "support/posix_handles.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/text_conversion.hpp"
 
 namespace notifier {
 namespace {
-
-struct PosixDescriptor {
-    using Value = int;
-    static Value empty() noexcept { return -1; }
-    static void close(Value value) noexcept { ::close(value); }
-};
 
 // The folder of the lock files: the user's runtime folder, else the temporary folder.
 std::string lock_folder() {
@@ -38,7 +33,7 @@ bool another_instance_runs(const std::u16string& name) {
         return false;
     }
     // Held until the process ends.
-    static checker::ScopedResource<PosixDescriptor> lock_file;
+    static checker::ScopedResource<checker::PosixDescriptor> lock_file;
     lock_file.reset(open((lock_folder() + "/" + file_name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     // Another process holds the lock: the mark exists.
     return lock_file.valid() && flock(lock_file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "file_system.hpp"
+#include "posix_handles.hpp"
 #include "scoped_resource.hpp"
 
 namespace checker {
@@ -22,13 +23,6 @@ namespace platform {
 namespace {
 
 constexpr unsigned char ctrl_z = 0x1A;
-
-// A file descriptor that no stream owns yet.
-struct PosixDescriptor {
-    using Value = int;
-    static Value empty() noexcept { return -1; }
-    static void close(Value value) noexcept { ::close(value); }
-};
 
 struct DirectoryListing {
     using Value = DIR*;

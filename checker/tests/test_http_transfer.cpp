@@ -14,17 +14,12 @@
 #include "checker/http_transfer.hpp"
 #include "checker/transfer_outcome.hpp"
 #include "checker/trust_choice.hpp"
+#include "support/posix_handles.hpp"
 #include "support/scoped_resource.hpp"
 #include "support/tests/failure_of.hpp"
 
 namespace checker {
 namespace {
-
-struct Socket {
-    using Value = int;
-    static Value empty() noexcept { return -1; }
-    static void close(Value value) noexcept { ::close(value); }
-};
 
 TEST(SelectWait, WaitsNoLongerThanLibcurlAsksAndCapsOnlyTheSeconds) {
     EXPECT_EQ(select_wait_for(-1).seconds, 10);
@@ -202,7 +197,7 @@ TEST_F(ReceiveDataTest, CallbackErrorsJoinLineByLine) {
 // connect time-out ends the wait.
 TEST(ProxyList, AProxyThatCannotBeConnectedToPassesOnToTheNextEntry) {
     // Listens but never accepts: the kernel completes the connection, the proxy never answers.
-    const ScopedResource<Socket> silent_owner(socket(AF_INET, SOCK_STREAM, 0));
+    const ScopedResource<PosixDescriptor> silent_owner(socket(AF_INET, SOCK_STREAM, 0));
     const int silent = silent_owner.get();
     ASSERT_GE(silent, 0);
     sockaddr_in address{};
