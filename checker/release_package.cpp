@@ -20,6 +20,10 @@ ReleasePackage this_release_package() {
     return {release_env::package_name, release_env::os_arch};
 }
 
+std::string this_release_vendor() {
+    return release_env::vendor;
+}
+
 void require_release_package(const VersionDescriptor& descriptor, const ReleasePackage& release) {
     require_member("package_name", descriptor.package_name, release.package_name);
     require_member("os_arch", descriptor.os_arch, release.os_arch);

@@ -15,6 +15,10 @@ struct ReleasePackage {
 // This build's package, from release.env: what the load hook makes of the shipped artifact's name.
 ReleasePackage this_release_package();
 
+// This build's vendor word, from release.env (the notifier's string table has the same): the one
+// whose policy key the programs read, whatever vendor folder a configuration names.
+std::string this_release_vendor();
+
 // Throws, naming both, when the descriptor's package name or architecture is not the release's:
 // a genuine document of another product would otherwise announce the wrong package and, with its
 // higher number, silence this one's notices for good.

@@ -190,7 +190,8 @@ int run_configured(const CheckerOptions& options) {
         run_delete_mode(config);
         return 0;
     }
-    const UpdatePolicy policy = system_update_policy(config.vendor_name);
+    // The policy template's key is the release's; vendor_name only names the update folder.
+    const UpdatePolicy policy = system_update_policy(this_release_vendor());
     for (const std::string& line : policy.trace_lines) {
         tracer.add(line);
     }

@@ -74,9 +74,11 @@ UpdatePolicy read_update_policy(const PolicySource& source) {
 
 UpdatePolicy system_update_policy(const std::string& vendor_word) {
     const std::string key_path = policy_key_path(vendor_word);
-    return read_update_policy([&key_path](RegistryRoot root, const std::string& name) {
+    UpdatePolicy policy = read_update_policy([&key_path](RegistryRoot root, const std::string& name) {
         return read_registry_value(root, key_path, name);
     });
+    policy.trace_lines.insert(policy.trace_lines.begin(), "EVENT_POLICY key: [" + key_path + "]");
+    return policy;
 }
 
 }  // namespace checker

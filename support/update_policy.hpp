@@ -45,7 +45,8 @@ using PolicySource = std::function<std::optional<RegistryValue>(RegistryRoot, co
 
 UpdatePolicy read_update_policy(const PolicySource& source);
 
-// The policy in this system's registry for the programs of vendor_word; never throws for what
+// The policy in this system's registry for the programs of vendor_word, its trace lines led by
+// "EVENT_POLICY key: [SOFTWARE\Policies\<vendor_word>\UpdateNotifier]"; never throws for what
 // the registry holds.
 UpdatePolicy system_update_policy(const std::string& vendor_word);
 

@@ -15,7 +15,7 @@ import tempfile
 import time
 import unittest
 
-from fixtures.release import PACKAGE_NAME, SHIPPED_VERSION_NUMBER
+from fixtures.release import PACKAGE_NAME, SHIPPED_VERSION_NUMBER, VENDOR
 
 NOTIFIER = os.environ.get("NOTIFIER", "")
 WRAPPER = shlex.split(os.environ.get("NOTIFIER_WRAPPER", ""))
@@ -169,6 +169,7 @@ class GoTests(NotifierTestCase):
         self.assertEqual(run.events[1:], [
             "tracer initialized",
             # No policy values on POSIX.
+            "EVENT_POLICY key: [SOFTWARE\\Policies\\%s\\UpdateNotifier]" % VENDOR,
             "EVENT_POLICY CheckForUpdates not configured", "EVENT_POLICY ShowNotifications not configured",
             "EVENT_POLICY UpdateCheckUrl not configured",
             "shipped version extracted, version_number: [%d]" % SHIPPED, "EVENT_SHIPPEDVERSION %d" % SHIPPED,

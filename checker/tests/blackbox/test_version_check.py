@@ -9,6 +9,7 @@ from pathlib import Path
 from checker_runner import (DEMO_VERSION_NUMBER, CheckerTestCase, checker_config, shared_test_pki,
                             to_checker_path)
 from fixtures.nginx_server import NginxServer
+from fixtures.release import VENDOR
 from fixtures.sample_documents import RELEASE_MEMBERS, dm_response
 
 DM = dm_response(padding_elements=200)  # about 60 kB: several deliveries, worth compressing
@@ -89,16 +90,20 @@ class VersionCheckTest(CheckerTestCase):
         self.assert_failure_line(result, r"Error parsing JSON, text: \[.*\], callback error: \[\]", 0)
 
     def test_tracing_records_the_run_in_order(self):
-        result = self.workspace.run(config=self.config_for("dm.json", system_trace_enable=True))
+        # Another vendor folder: the files go there, the policy key stays the release's.
+        folder = self.workspace.update_folder(vendor="elsewhere")
+        result = self.workspace.run(config=self.config_for("dm.json", system_trace_enable=True,
+                                                           vendor_name="elsewhere"))
         self.assertEqual(result.returncode, 0, result.stderr)
-        trace_path = to_checker_path(self.workspace.trace_file)
+        trace_path = to_checker_path(folder / "trace.json")
         self.assertTrue(result.stdout.endswith(f"Trace written, path: [{trace_path}]\n"))
-        events = json.loads(self.workspace.trace_file.read_text())
+        events = json.loads((folder / "trace.json").read_text())
         keys, texts = list(events), list(events.values())
         self.assertEqual([int(key.rsplit("_", 1)[1]) for key in keys], list(range(1, len(keys) + 1)))
         self.assertRegex(texts[0], r"^EVENT_PID \d+$")
-        version_path = to_checker_path(self.workspace.version_file)
-        milestones = ["EVENT_LOCALVERSION 0", "EVENT_URL " + self.server.url("dm.json"), "curl init complete",
+        version_path = to_checker_path(folder / "version.json")
+        milestones = ["EVENT_POLICY key: [SOFTWARE\\Policies\\%s\\UpdateNotifier]" % VENDOR,
+                      "EVENT_LOCALVERSION 0", "EVENT_URL " + self.server.url("dm.json"), "curl init complete",
                       f"EVENT_REMOTEVERSION {DEMO_VERSION_NUMBER}", "EVENT_WRITTEN " + version_path]
         self.assertEqual([text for text in texts if text in milestones], milestones)
         responses = [text[len("EVENT_RESPONSE "):] for text in texts if text.startswith("EVENT_RESPONSE ")]
