@@ -1,5 +1,6 @@
 """checker.exe under Wine with policy values in the prefix's registry (reg add, 64-bit view):
-checks turned off, another address, an address refused, a user value, a machine value over it.
+checks turned off, another address, an address refused, a user value, a machine value over it,
+and the key the release's vendor names whatever vendor folder config.json names.
 
 Every case starts and ends without the policy keys, so the other Wine tests see the prefix as it was."""
 
@@ -55,12 +56,14 @@ class PolicyUnderWineTest(CheckerTestCase):
     def requests(self):
         return self.configured.access_log().count("/dm.json "), self.mirror.access_log().count("/dm.json ")
 
-    def run_traced(self, *arguments):
-        """A traced run with config.json naming the configured server; returns the result and the trace."""
+    def run_traced(self, *arguments, vendor=VENDOR):
+        """A traced run with config.json naming the configured server and the vendor folder;
+        returns the result and the trace."""
         config = self.workspace.write_config(checker_config(
-            self.configured.url("dm.json"), to_checker_path(self.pki.ca_certificate), system_trace_enable=True))
+            self.configured.url("dm.json"), to_checker_path(self.pki.ca_certificate), system_trace_enable=True,
+            vendor_name=vendor))
         result = self.workspace.run(*arguments, config=config)
-        trace = self.workspace.trace_file
+        trace = self.workspace.update_folder(vendor=vendor) / "trace.json"
         return result, list(json.loads(trace.read_text()).values()) if trace.exists() else []
 
     def test_checks_turned_off_by_machine_or_user_no_request_status_0_delete_still_works(self):
@@ -81,6 +84,22 @@ class PolicyUnderWineTest(CheckerTestCase):
         self.assertEqual(deleted.returncode, 0)
         self.assertFalse(self.workspace.update_folder().exists())
 
+    def test_another_vendor_folder_still_obeys_the_release_vendors_key(self):
+        # The update folder has been there before (a trace is written only then when checks are off).
+        self.workspace.update_folder(vendor="elsewhere").mkdir(parents=True)
+        for root in ("HKLM", "HKCU"):
+            with self.subTest(root):
+                remove_policies()
+                set_policy(root, "CheckForUpdates", 0)
+                before = self.requests()
+                result, events = self.run_traced(vendor="elsewhere")
+                self.assertEqual((result.returncode, result.stderr), (0, ""))
+                self.assertIn("update checks are turned off by policy (CheckForUpdates)", result.stdout)
+                self.assertEqual(self.requests(), before)
+                self.assertEqual([event for event in events if event.startswith("EVENT_POLICY")][:2], [
+                    "EVENT_POLICY key: [SOFTWARE\\Policies\\%s\\UpdateNotifier]" % VENDOR,
+                    "EVENT_POLICY CheckForUpdates 0, source: [%s]" % root])
+
     def test_machine_value_wins_over_the_user_value_values_of_the_wrong_kind_are_ignored(self):
         set_policy("HKCU", "CheckForUpdates", 0)
         set_policy("HKLM", "CheckForUpdates", 1)
@@ -89,6 +108,7 @@ class PolicyUnderWineTest(CheckerTestCase):
         result, events = self.run_traced()
         self.assert_stored_update(result, 0, DEMO_VERSION_NUMBER)
         self.assertEqual([event for event in events if event.startswith("EVENT_POLICY")], [
+            "EVENT_POLICY key: [SOFTWARE\\Policies\\%s\\UpdateNotifier]" % VENDOR,
             "EVENT_POLICY CheckForUpdates 1, source: [HKLM]",
             "EVENT_POLICY ShowNotifications ignored, source: [HKLM], reason: [a DWORD other than 0 or 1: 2]",
             "EVENT_POLICY ShowNotifications ignored, source: [HKCU], reason: [not a DWORD]",
