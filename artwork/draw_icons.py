@@ -1,5 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the program icon (an up arrow on a rounded blue square) as a six-size .ico and a 128x128 icon.bmp."""
+"""Draws the program icon (an up arrow on a rounded blue square) as a six-size .ico and a 128x128 icon.bmp.
+
+icon.bmp is a 32-bit bitmap whose fourth byte is the pixel's alpha (not premultiplied, as in an
+icon), so that the balloon picture made from it shows the rounded square on any notice colour."""
 import argparse
 import struct
 
@@ -9,7 +12,6 @@ SUBSAMPLES = 4  # per axis, for smooth edges
 
 SQUARE_COLOUR = (0x1E, 0x6F, 0xD9)  # red, green, blue
 ARROW_COLOUR = (0xFF, 0xFF, 0xFF)
-BACKDROP = (0xFF, 0xFF, 0xFF)  # what icon.bmp, which has no alpha, is painted on
 
 
 def inside_rounded_square(x, y):
@@ -86,18 +88,12 @@ def write_ico(path):
 
 
 def write_bmp(path):
-    """A 24-bit bitmap: the icon painted on a white backdrop."""
-    rows = render(BALLOON_SIZE)
-    stride = (BALLOON_SIZE * 3 + 3) // 4 * 4
+    """A 32-bit bitmap, bottom-up, blue, green, red and alpha per pixel."""
     pixels = bytearray()
-    for row in reversed(rows):
-        line = bytearray()
+    for row in reversed(render(BALLOON_SIZE)):
         for red, green, blue, alpha in row:
-            mixed = [(value * alpha + backdrop * (255 - alpha)) // 255
-                     for value, backdrop in zip((red, green, blue), BACKDROP)]
-            line += bytes((mixed[2], mixed[1], mixed[0]))
-        pixels += line + bytes(stride - len(line))
-    info = struct.pack("<IiiHHIIiiII", 40, BALLOON_SIZE, BALLOON_SIZE, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+            pixels += bytes((blue, green, red, alpha))
+    info = struct.pack("<IiiHHIIiiII", 40, BALLOON_SIZE, BALLOON_SIZE, 1, 32, 0, len(pixels), 2835, 2835, 0, 0)
     file_header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
     with open(path, "wb") as target:
         target.write(file_header + info + bytes(pixels))

@@ -21,6 +21,20 @@ enum class IconRequest {
 // How the user picked the icon.
 enum class Selection { click, key, balloon_click, context_menu };
 
+// The run's timers. Each comes due after the time it was started with, and again every such
+// time until it is stopped.
+enum class Timer {
+    icon_retry,      // the icon could not be shown: try again
+    balloon_retry,   // the user could not see the balloon: look again whether they can now
+    unanswered_end,  // the icon has waited long enough: the next trigger shows it again
+};
+
+// Whether the user can see a notice now; state names the shell's reason, for the trace.
+struct NoticeAttention {
+    bool can_see = true;
+    std::string state;
+};
+
 // What became of a request to show the icon; error names the reason when it is not shown.
 struct IconOutcome {
     bool shown = false;
@@ -33,9 +47,13 @@ public:
     virtual ~DesktopEvents() = default;
     virtual void icon_selected(Selection how) = 0;
     virtual void balloon_timed_out() = 0;
+    // The shell took the balloon away before its time (the icon stays).
+    virtual void balloon_hidden() = 0;
     // The taskbar was created or restarted: every icon is gone.
     virtual void taskbar_created() = 0;
-    virtual void retry_due() = 0;
+    virtual void timer_due(Timer which) = 0;
+    // The user's session ends (log-off, shut-down, restart): nothing may hold it up.
+    virtual void session_ending() = 0;
     // A link of the update dialog was followed; target is its address as the dialog gave it.
     virtual void link_followed(const std::u16string& target) = 0;
 };
@@ -52,9 +70,13 @@ public:
     virtual bool open(DesktopEvents& events) = 0;
     // Shows the icon, with its balloon or without it.
     virtual IconOutcome show_icon(IconRequest request, bool with_balloon) = 0;
-    // retry_due comes once after `millis`; false when no timer can be set (traced).
-    virtual bool start_retry_timer(uint32_t millis) = 0;
-    virtual void stop_retry_timer() = 0;
+    // timer_due(which) comes after `millis`, and again every `millis` until the timer is stopped
+    // or started anew; false when no timer can be set (traced).
+    virtual bool start_timer(Timer which, uint32_t millis) = 0;
+    virtual void stop_timer(Timer which) = 0;
+    // Asks the shell whether the user can see a notice now (not in quiet time, presentation mode,
+    // a full-screen program or away).
+    virtual NoticeAttention user_attention() = 0;
     // Shows the update dialog and returns when it is closed; events keep coming meanwhile.
     virtual void run_update_dialog() = 0;
     virtual void bring_update_dialog_to_front() = 0;

@@ -1,10 +1,12 @@
 // The scripted desktop on POSIX: plays the user's actions from NOTIFIER_USER_ACTIONS and writes what a person would see to standard error.
 //
 // Each line it writes starts with "standin:". The taskbar may come late (NOTIFIER_TASKBAR_DELAY_MS,
-// from the first icon request on) and be restarted (the taskbar-restart action);
-// NOTIFIER_TIMER_DIVISOR runs the retry timer that many times faster. The trace names the Win32
+// from the first icon request on) and be restarted (the taskbar-restart action), the shell may
+// hide the balloon because the user is busy (hidden) and the session may end (session-end);
+// NOTIFIER_TIMER_DIVISOR runs every timer that many times faster. The trace names the Win32
 // calls and events the Windows desktop makes at the same points, so that both traces read alike.
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -36,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 // The Windows error codes the trace names, and Windows' sentences for them.
 constexpr uint32_t error_file_not_found = 2, error_path_not_found = 3, error_access_denied = 5,
                    error_invalid_data = 13, error_invalid_parameter = 87, error_invalid_name = 123,
-                   error_timeout = 1460;
+                   error_no_association = 1155, error_timeout = 1460;
 std::string error_text(uint32_t code) {
     static const std::pair<uint32_t, const char*> sentences[] = {
         {error_file_not_found, "The system cannot find the file specified."},
@@ -45,6 +47,7 @@ std::string error_text(uint32_t code) {
         {error_invalid_data, "The data is invalid."},
         {error_invalid_parameter, "The parameter is incorrect."},
         {error_invalid_name, "The filename, directory name, or volume label syntax is incorrect."},
+        {error_no_association, "No application is associated with the specified file for this operation."},
         {error_timeout, "This operation returned because the timeout period expired."},
     };
     const auto found = std::find_if(std::begin(sentences), std::end(sentences),
@@ -59,7 +62,9 @@ void report(const std::string& line) {
     std::fflush(stderr);
 }
 
-enum class Action { select, balloon, context, key, timeout, taskbar_restart, expand, cancel, link, close, sleep };
+enum class Action {
+    select, balloon, context, key, timeout, hidden, taskbar_restart, session_end, expand, cancel, link, close, sleep
+};
 struct UserAction {
     Action kind;
     std::size_t link_number;  // for link: which visible link, counted from 1
@@ -68,8 +73,8 @@ struct UserAction {
 
 // The comma-separated list of NOTIFIER_USER_ACTIONS; "link:N" follows the N-th visible link.
 std::vector<UserAction> read_actions() {
-    static const char* const words[] = {"select", "balloon", "context", "key",   "timeout", "taskbar-restart",
-                                        "expand", "cancel",  "link",    "close", "sleep"};
+    static const char* const words[] = {"select",      "balloon", "context", "key",  "timeout", "hidden", "taskbar-restart",
+                                        "session-end", "expand",  "cancel",  "link", "close",   "sleep"};
     std::vector<UserAction> actions;
     const char* list = std::getenv("NOTIFIER_USER_ACTIONS");
     const std::string text = list == nullptr ? std::string() : list;
@@ -107,25 +112,31 @@ uint32_t little_endian(const std::string& bytes, std::size_t at, std::size_t cou
     return value;
 }
 
+// What LoadImageW makes of icon.bmp: its bits per pixel, or the Windows code of why it cannot be had.
+struct BitmapFile {
+    uint32_t fault = 0;
+    int64_t bits = 0;
+};
+
 // icon.bmp must be a whole device-independent bitmap (info header of 40 bytes or more, all its
-// pixel rows in the file); 0, or the Windows code of why it cannot be had.
-uint32_t bitmap_fault(const std::string& path) {
+// pixel rows in the file).
+BitmapFile read_bitmap(const std::string& path) {
     struct stat status {};
     if (stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
         const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
-        return error == ENOENT                                          ? error_file_not_found
-               : error == ENOTDIR                                       ? error_path_not_found
-               : error == EACCES || error == EPERM || error == EISDIR ? error_access_denied
-               : error == ENAMETOOLONG                                  ? error_invalid_name
-                                                                        : error_invalid_data;
+        return {error == ENOENT                                          ? error_file_not_found
+                : error == ENOTDIR                                       ? error_path_not_found
+                : error == EACCES || error == EPERM || error == EISDIR ? error_access_denied
+                : error == ENAMETOOLONG                                  ? error_invalid_name
+                                                                         : error_invalid_data};
     }
     std::ifstream file(path, std::ios::binary);
     if (!S_ISREG(status.st_mode) || status.st_size > int64_t{64} * 1024 * 1024 || !file) {
-        return error_invalid_data;
+        return {error_invalid_data};
     }
     const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || little_endian(bytes, 14, 4) < 40) {
-        return error_invalid_data;
+        return {error_invalid_data};
     }
     const int64_t width = static_cast<int32_t>(little_endian(bytes, 18, 4));
     const int64_t height = static_cast<int32_t>(little_endian(bytes, 22, 4));
@@ -136,27 +147,27 @@ uint32_t bitmap_fault(const std::string& path) {
     const bool known = little_endian(bytes, 26, 2) == 1 && width > 0 && height != 0 &&
                        (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32) &&
                        (compression == 0 || (compression == 3 && (bits == 16 || bits == 32)));
-    return known && rows_end <= static_cast<int64_t>(bytes.size()) ? 0 : error_invalid_data;
+    return known && rows_end <= static_cast<int64_t>(bytes.size()) ? BitmapFile{0, bits} : BitmapFile{error_invalid_data};
 }
 
-// Opens an address with xdg-open, started directly (no shell) and waited for; ShellExecuteW's
-// codes: above 32 is success, 2 no such program, 31 no program for the address.
-int64_t open_with_xdg_open(const std::string& target) {
+// Opens an address with xdg-open, started directly (no shell) and waited for; 0, or the Windows
+// code ShellExecuteExW gives: no such program, or no program for the address.
+uint32_t open_with_xdg_open(const std::string& target) {
     std::string program = "xdg-open";
     std::string argument = target;
     char* arguments[] = {&program[0], &argument[0], nullptr};
     pid_t child = 0;
     const int spawn_error = posix_spawnp(&child, program.c_str(), nullptr, nullptr, arguments, environ);
     if (spawn_error != 0) {
-        return spawn_error == ENOENT ? 2 : 31;
+        return spawn_error == ENOENT ? error_file_not_found : error_no_association;
     }
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
         if (errno != EINTR) {
-            return 31;
+            return error_no_association;
         }
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 42 : 31;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : error_no_association;
 }
 
 // A dialog while it is up: the update dialog, or the error dialog over it.
@@ -176,16 +187,18 @@ public:
         tooltip_ = checker::narrow(load_resource_string(string_tooltip));
         balloon_title_ = checker::narrow(load_resource_string(string_balloon_title));
         balloon_text_ = checker::narrow(notifier_state.balloon_text);
-        const uint32_t fault = bitmap_fault(checker::narrow(notifier_state.balloon_icon_path));
-        if (fault != 0) {
-            trace("'LoadImageW' fail, error: [" + error_text(fault) + "]");
+        const BitmapFile picture = read_bitmap(checker::narrow(notifier_state.balloon_icon_path));
+        if (picture.fault != 0) {
+            trace("'LoadImageW' fail, error: [" + error_text(picture.fault) + "]");
         }
         // A balloon text that does not fit the shell's 256 units with its terminator is not cut.
-        if (fault == 0 && notifier_state.balloon_text.size() < 256) {
+        if (picture.fault == 0 && notifier_state.balloon_text.size() < 256) {
+            trace("balloon prepared, info flags: [180], picture: [128 x 128, " + checker::to_string(picture.bits) +
+                  " bits]");
             return true;
         }
         end(1);
-        trace("'CreateWindowExW' fail, error: [" + error_text(last_error_) + "]");
+        trace("'CreateWindowExW' fail, error: [" + error_text(picture.fault) + "]");
         return false;
     }
 
@@ -203,13 +216,23 @@ public:
         return IconOutcome{true, std::string()};
     }
 
-    bool start_retry_timer(uint32_t millis) override {
+    bool start_timer(Timer which, uint32_t millis) override {
         const long divisor = std::max(1L, environment_number("NOTIFIER_TIMER_DIVISOR"));
-        timer_interval_ = std::chrono::microseconds(int64_t{millis} * 1000 / divisor);
-        timer_due_ = Clock::now() + timer_interval_;
+        RunTimer& timer = timers_[static_cast<std::size_t>(which)];
+        timer.interval = std::chrono::microseconds(int64_t{millis} * 1000 / divisor);
+        timer.due = Clock::now() + timer.interval;
         return true;
     }
-    void stop_retry_timer() override { timer_due_.reset(); }
+    void stop_timer(Timer which) override { timers_[static_cast<std::size_t>(which)].due.reset(); }
+
+    // The user is busy for one question after the shell hid the balloon.
+    NoticeAttention user_attention() override {
+        const bool busy = busy_answers_left_ > 0;
+        busy_answers_left_ -= busy ? 1 : 0;
+        const NoticeAttention attention{!busy, busy ? "presentation mode" : "accepts notifications"};
+        report("user notification state: [" + attention.state + "]");
+        return attention;
+    }
 
     void run_update_dialog() override {
         Dialog dialog{true, checker::narrow(load_resource_string(string_dialog_title))};
@@ -240,12 +263,12 @@ public:
 
     bool open_download_page(const std::u16string& address) override {
         const std::string target = checker::narrow(address);
-        const int64_t result = target.empty() ? 2 : open_with_xdg_open(target);
-        report("shell execute, file: [" + target + "], result: [" + checker::to_string(result) + "]");
-        if (result <= 32) {
-            trace("'ShellExecuteW' fail, error: [" + checker::to_string(result) + "]");
+        const uint32_t error = target.empty() ? error_file_not_found : open_with_xdg_open(target);
+        report("shell execute, file: [" + target + "], error: [" + checker::to_string(error) + "]");
+        if (error != 0) {
+            trace("'ShellExecuteExW' fail, error: [" + error_text(error) + "]");
         }
-        return result > 32;
+        return error == 0;
     }
     void show_browser_failure() override {
         Dialog dialog{false, checker::narrow(load_resource_string(string_error_title))};
@@ -280,7 +303,9 @@ public:
         ended_ = true;
         status_ = status;
         trace("'WM_DESTROY' event received");
-        timer_due_.reset();
+        for (RunTimer& timer : timers_) {
+            timer.due.reset();
+        }
         trace("is due to delete notification");
         trace("'Shell_NotifyIconW' delete, result: [" + checker::to_string(delete_icon()) + "]");
     }
@@ -339,29 +364,52 @@ private:
         events_->taskbar_created();
     }
 
-    // Delivers the taskbar's arrival or the retry timer when due; false when neither is.
+    // Delivers the taskbar's arrival or a timer when due; false when nothing is.
     bool deliver_due_event() {
         if (!taskbar_up() && Clock::now() >= *taskbar_arrival_) {
             create_taskbar();
             return true;
         }
-        if (!timer_due_ || *timer_due_ > Clock::now()) {
-            return false;
+        for (std::size_t which = 0; which < timers_.size(); ++which) {
+            RunTimer& timer = timers_[which];
+            if (timer.due && *timer.due <= Clock::now()) {
+                timer.due = Clock::now() + timer.interval;
+                events_->timer_due(static_cast<Timer>(which));
+                return true;
+            }
         }
-        timer_due_ = Clock::now() + timer_interval_;
-        events_->retry_due();
-        return true;
+        return false;
     }
-    // Sleeps until the taskbar's arrival or the retry timer; false when neither is to come.
-    bool wait_for_due_event() const {
-        std::optional<Clock::time_point> next = timer_due_;
+    // The taskbar's arrival or the next timer, whichever comes first.
+    std::optional<Clock::time_point> next_due_event() const {
+        std::optional<Clock::time_point> next;
         if (!taskbar_up_ && taskbar_arrival_) {
-            next = next ? std::min(*next, *taskbar_arrival_) : *taskbar_arrival_;
+            next = taskbar_arrival_;
         }
+        for (const RunTimer& timer : timers_) {
+            if (timer.due && (!next || *timer.due < *next)) {
+                next = timer.due;
+            }
+        }
+        return next;
+    }
+    // Sleeps until the next due event; false when none is to come.
+    bool wait_for_due_event() const {
+        const std::optional<Clock::time_point> next = next_due_event();
         if (next) {
             std::this_thread::sleep_until(*next);
         }
         return next.has_value();
+    }
+    // A second passes for the user; the desktop goes on meanwhile.
+    void let_a_second_pass() {
+        const Clock::time_point until = Clock::now() + std::chrono::seconds(1);
+        while (!ended_ && Clock::now() < until) {
+            if (!deliver_due_event()) {
+                const std::optional<Clock::time_point> next = next_due_event();
+                std::this_thread::sleep_until(next ? std::min(*next, until) : until);
+            }
+        }
     }
 
     std::optional<UserAction> next_action() {
@@ -374,20 +422,25 @@ private:
             if (action.kind != Action::sleep) {
                 return action;
             }
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+            let_a_second_pass();
         }
         return std::nullopt;
     }
 
-    // The icon's part of an action; false when no icon (or no balloon) can produce it. A click
-    // on the balloon, or its time-out, takes the balloon away.
+    // The desktop's part of an action; false when no icon (or no balloon) can produce it. A
+    // click on the balloon, its time-out or its hiding takes the balloon away.
     bool deliver_icon_action(Action kind) {
         if (kind == Action::taskbar_restart && taskbar_up()) {
             report(std::string("taskbar restarted, icons lost: [") + (icon_present_ ? "1" : "0") + "]");
             create_taskbar();
             return true;
         }
-        const bool balloon_event = kind == Action::balloon || kind == Action::timeout;
+        if (kind == Action::session_end) {
+            report("session ending");
+            events_->session_ending();
+            return true;
+        }
+        const bool balloon_event = kind == Action::balloon || kind == Action::timeout || kind == Action::hidden;
         if (!icon_present_ || (balloon_event && !balloon_visible_)) {
             return false;
         }
@@ -401,6 +454,13 @@ private:
         if (kind == Action::timeout) {
             report("icon event: [NIN_BALLOONTIMEOUT]");
             events_->balloon_timed_out();
+            return true;
+        }
+        if (kind == Action::hidden) {
+            // Hidden for a full-screen program or presentation mode: the next question says so.
+            busy_answers_left_ = 1;
+            report("icon event: [NIN_BALLOONHIDE]");
+            events_->balloon_hidden();
             return true;
         }
         for (const auto& entry : selections) {
@@ -511,8 +571,12 @@ private:
     bool icon_present_ = false;
     bool balloon_visible_ = false;
     uint32_t last_error_ = 0;
-    std::optional<Clock::time_point> timer_due_;
-    Clock::duration timer_interval_{};
+    int busy_answers_left_ = 0;
+    struct RunTimer {
+        std::optional<Clock::time_point> due;
+        Clock::duration interval{};
+    };
+    std::array<RunTimer, 3> timers_{};
     Dialog* update_dialog_ = nullptr;
     bool ended_ = false;
     int status_ = 0;

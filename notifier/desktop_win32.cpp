@@ -1,5 +1,6 @@
 // The Win32 desktop: a hidden window with its procedure and message loop, its notification-area
-// icon and balloon (Shell_NotifyIconW), the update and error task dialogs, and ShellExecuteW.
+// icon and balloon (Shell_NotifyIconW), the user's notification state, the update and error task
+// dialogs, and ShellExecuteExW.
 //
 // Links user32, gdi32, shell32, ole32 and comctl32 (version 6, bound by the manifest).
 #include <algorithm>
@@ -41,14 +42,24 @@ static_assert(notification_callback_message == 0x8001, "WM_APP + 1");
 constexpr UINT notification_icon_id = 1;
 constexpr UINT icon_flags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO | NIF_SHOWTIP;
 static_assert(icon_flags == 0x97, "message, icon, tooltip, balloon, standard tooltip");
-constexpr DWORD balloon_flags = NIIF_USER | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME;
-static_assert(balloon_flags == 0x94, "own picture, no sound, respect quiet time");
-constexpr UINT_PTR retry_timer = 1;
+// The balloon's own picture, drawn at the large size (the small one blurs a 128 x 128 picture).
+constexpr DWORD balloon_flags = NIIF_USER | NIIF_LARGE_ICON | NIIF_NOSOUND | NIIF_RESPECT_QUIET_TIME;
+static_assert(balloon_flags == 0xb4, "own picture, large, no sound, respect quiet time");
+// The window's timer ids: Timer's values from 1 on.
+constexpr UINT_PTR timer_id(Timer which) {
+    return static_cast<UINT_PTR>(which) + 1;
+}
+constexpr UINT_PTR timer_count = 3;
 constexpr TASKDIALOG_FLAGS dialog_flags =
     TDF_ENABLE_HYPERLINKS | TDF_ALLOW_DIALOG_CANCELLATION | TDF_EXPAND_FOOTER_AREA | TDF_SIZE_TO_CONTENT;
 static_assert(dialog_flags == 0x01000049, "links, cancellation, footer expansion, sized to content");
-// ShellExecuteW reports success with a value above this.
-constexpr int64_t shell_execute_failure_limit = 32;
+// The browser is started before the program ends, and a failure is ours to report.
+constexpr ULONG launch_flags = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+static_assert(launch_flags == 0x500, "synchronous, no shell error box");
+
+// SHQueryUserNotificationState's answers from QUNS_NOT_PRESENT (1) on.
+const char* const notification_states[] = {"not present", "busy", "full-screen Direct3D", "presentation mode",
+                                           "accepts notifications", "quiet time", "app"};
 
 template <std::size_t capacity>
 constexpr int capacity_of(const WCHAR (&)[capacity]) {
@@ -111,14 +122,26 @@ public:
         return IconOutcome{version_applied, error};
     }
 
-    bool start_retry_timer(uint32_t millis) override {
-        if (SetTimer(window_.get(), retry_timer, millis, nullptr) != 0) {
+    bool start_timer(Timer which, uint32_t millis) override {
+        if (SetTimer(window_.get(), timer_id(which), millis, nullptr) != 0) {
             return true;
         }
         trace("'SetTimer' fail, error: [" + error_text(GetLastError()) + "]");
         return false;
     }
-    void stop_retry_timer() override { KillTimer(window_.get(), retry_timer); }
+    void stop_timer(Timer which) override { KillTimer(window_.get(), timer_id(which)); }
+
+    NoticeAttention user_attention() override {
+        QUERY_USER_NOTIFICATION_STATE state{};
+        const HRESULT result = SHQueryUserNotificationState(&state);
+        if (result != S_OK || state < QUNS_NOT_PRESENT || state > QUNS_APP) {
+            // Unknown: the balloon is not held back for ever on a guess.
+            trace("'SHQueryUserNotificationState' fail, return: [" +
+                  checker::to_string(static_cast<int32_t>(result)) + "]");
+            return NoticeAttention{true, "unknown"};
+        }
+        return NoticeAttention{state == QUNS_ACCEPTS_NOTIFICATIONS, notification_states[state - QUNS_NOT_PRESENT]};
+    }
 
     void run_update_dialog() override {
         const std::u16string title = load_resource_string(string_dialog_title);
@@ -127,7 +150,9 @@ public:
         const std::u16string footer = u"<a href=\"" + address + u"\">" + address + u"</a>";
         TASKDIALOGCONFIG config{};
         config.cbSize = sizeof(config);
-        config.hwndParent = window_.get();
+        // No owner: the dialog gets its own taskbar button, which flashes when Windows refuses
+        // to bring it to the front.
+        config.hwndParent = nullptr;
         config.hInstance = instance_;
         config.dwFlags = dialog_flags;
         config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
@@ -154,10 +179,13 @@ public:
     void close_update_dialog() override { PostMessageW(open_dialog_, TDM_CLICK_BUTTON, IDCANCEL, 0); }
 
     bool open_download_page(const std::u16string& address) override {
-        const HINSTANCE result = ShellExecuteW(nullptr, nullptr, wide(address.c_str()), nullptr, nullptr, SW_SHOW);
-        const auto value = static_cast<int64_t>(reinterpret_cast<INT_PTR>(result));
-        if (value <= shell_execute_failure_limit) {
-            trace("'ShellExecuteW' fail, error: [" + checker::to_string(value) + "]");
+        SHELLEXECUTEINFOW launch{};
+        launch.cbSize = sizeof(launch);
+        launch.fMask = launch_flags;
+        launch.lpFile = wide(address.c_str());
+        launch.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExW(&launch)) {
+            trace("'ShellExecuteExW' fail, error: [" + error_text(GetLastError()) + "]");
             return false;
         }
         return true;
@@ -191,9 +219,13 @@ public:
         }
         return static_cast<int>(message.wParam);
     }
-    // WM_DESTROY removes the icon and posts the quit message with the status.
+    // WM_DESTROY removes the icon and posts the quit message with the status; an open update
+    // dialog is cancelled.
     void end(int status) override {
         exit_status_ = status;
+        if (open_dialog_ != nullptr) {
+            close_update_dialog();
+        }
         window_.reset();
     }
 
@@ -213,13 +245,23 @@ public:
             ChangeWindowMessageFilterEx(window, taskbar_created_message_, MSGFLT_ALLOW, nullptr);
             return prepare_notification(window) ? 0 : -1;
         case WM_TIMER:
-            if (wparam == retry_timer) {
-                events_->retry_due();
+            if (wparam >= 1 && wparam <= timer_count) {
+                events_->timer_due(static_cast<Timer>(wparam - 1));
+            }
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // The process may be ended as soon as this returns: the icon goes now.
+            if (wparam != FALSE) {
+                events_->session_ending();
             }
             return 0;
         case WM_DESTROY:
             trace("'WM_DESTROY' event received");
-            KillTimer(window, retry_timer);
+            for (UINT_PTR id = 1; id <= timer_count; ++id) {
+                KillTimer(window, id);
+            }
             delete_notification();
             PostQuitMessage(exit_status_);
             return 0;
@@ -237,6 +279,7 @@ public:
             case NIN_KEYSELECT: events_->icon_selected(Selection::key); break;
             case NIN_BALLOONUSERCLICK: events_->icon_selected(Selection::balloon_click); break;
             case NIN_BALLOONTIMEOUT: events_->balloon_timed_out(); break;
+            case NIN_BALLOONHIDE: events_->balloon_hidden(); break;
             default: break;
             }
             return 0;
@@ -287,6 +330,8 @@ private:
         data.hIcon = small_icon_.get();
         data.hBalloonIcon = balloon_icon_.get();
         data.dwInfoFlags = balloon_flags;
+        trace("balloon prepared, info flags: [" + checker::to_string(static_cast<uint32_t>(balloon_flags)) + "], picture: [" +
+              describe_picture(balloon_icon_) + "]");
         prepared_ = data;
         return true;
     }

@@ -13,6 +13,10 @@ namespace {
 // Icon retries 1, 2, 4 ... 64 s apart: about two minutes from the first failure to giving up.
 constexpr int retry_limit = 7;
 constexpr uint32_t first_retry_ms = 1000;
+// A balloon the user could not see is offered again once a minute.
+constexpr uint32_t balloon_retry_ms = 60 * 1000;
+// An icon nobody answers goes after 8 hours; the next trigger shows it again.
+constexpr uint32_t unanswered_end_ms = 8 * 60 * 60 * 1000;
 
 // The trace names each selection by the shell's event, in the order of Selection.
 const char* const event_names[] = {"NIN_SELECT", "NIN_KEYSELECT", "NIN_BALLOONUSERCLICK", "WM_CONTEXTMENU"};
@@ -23,6 +27,7 @@ NotifierSession::NotifierSession(Desktop& desktop, std::u16string download_addre
     : desktop_(desktop), download_address_(std::move(download_address)) {}
 
 void NotifierSession::start() {
+    desktop_.start_timer(Timer::unanswered_end, unanswered_end_ms);
     try_icon(IconRequest::add);
 }
 
@@ -33,17 +38,36 @@ void NotifierSession::end_run(int status) {
 
 // Shows the icon; the balloon again only while the user has not opened the dialog.
 void NotifierSession::try_icon(IconRequest request) {
-    const IconOutcome outcome = desktop_.show_icon(request, run_state_ != RunState::dialog_open);
+    const bool with_balloon = run_state_ != RunState::dialog_open;
+    const IconOutcome outcome = desktop_.show_icon(request, with_balloon);
     if (!outcome.shown) {
         icon_missing(outcome.error);
         return;
     }
     retries_done_ = 0;
     retry_scheduled_ = false;
-    desktop_.stop_retry_timer();
+    desktop_.stop_timer(Timer::icon_retry);
     if (run_state_ == RunState::waiting_for_taskbar) {
         run_state_ = RunState::showing;
     }
+    // The shell drops a balloon the user cannot see (quiet time, presentation mode, a
+    // full-screen program), often without a word.
+    if (with_balloon) {
+        balloon_held_back();
+    }
+}
+
+// True when the user cannot see a balloon now; it is then offered again on the timer.
+bool NotifierSession::balloon_held_back() {
+    const NoticeAttention attention = desktop_.user_attention();
+    if (attention.can_see) {
+        desktop_.stop_timer(Timer::balloon_retry);
+        return false;
+    }
+    trace("balloon not seen, user notification state: [" + attention.state + "], next try in " +
+          checker::to_string(balloon_retry_ms / 1000) + " s");
+    desktop_.start_timer(Timer::balloon_retry, balloon_retry_ms);
+    return true;
 }
 
 void NotifierSession::icon_missing(const std::string& error) {
@@ -62,18 +86,48 @@ void NotifierSession::icon_missing(const std::string& error) {
         return;
     }
     trace("icon not shown, next try in " + checker::to_string(1u << retries_done_) + " s");
-    retry_scheduled_ = desktop_.start_retry_timer(first_retry_ms << retries_done_);
+    retry_scheduled_ = desktop_.start_timer(Timer::icon_retry, first_retry_ms << retries_done_);
     if (!retry_scheduled_) {
         end_run(1);
     }
 }
 
-void NotifierSession::retry_due() {
+void NotifierSession::retry_icon() {
     trace("icon retry due");
-    desktop_.stop_retry_timer();
     retry_scheduled_ = false;
     ++retries_done_;
     try_icon(IconRequest::check_and_add);
+}
+
+void NotifierSession::timer_due(Timer which) {
+    desktop_.stop_timer(which);
+    if (run_state_ == RunState::ending) {
+        return;
+    }
+    switch (which) {
+    case Timer::icon_retry: retry_icon(); break;
+    case Timer::balloon_retry:
+        // Shown again (the icon modified, or added when it went missing) once the user can see it.
+        if (run_state_ == RunState::showing && !balloon_held_back()) {
+            trace("balloon shown again");
+            try_icon(IconRequest::check_and_add);
+        }
+        break;
+    case Timer::unanswered_end:
+        // An open dialog is the user's answer: its close ends the run.
+        if (run_state_ != RunState::dialog_open) {
+            trace("icon not answered in " + checker::to_string(unanswered_end_ms / 3600000) + " hours, ending");
+            end_run(0);
+        }
+        break;
+    }
+}
+
+void NotifierSession::session_ending() {
+    trace("'WM_ENDSESSION' event received");
+    if (run_state_ != RunState::ending) {
+        end_run(0);
+    }
 }
 
 void NotifierSession::taskbar_created() {
@@ -99,10 +153,19 @@ void NotifierSession::icon_selected(Selection how) {
 
 void NotifierSession::balloon_timed_out() {
     trace("'NIN_BALLOONTIMEOUT' event received");
-    // While the dialog is open the run goes on; the dialog's close ends it.
-    if (run_state_ == RunState::showing) {
-        trace("'NIN_BALLOONTIMEOUT' proceed");
-        end_run(0);
+    balloon_gone();
+}
+
+void NotifierSession::balloon_hidden() {
+    trace("'NIN_BALLOONHIDE' event received");
+    balloon_gone();
+}
+
+// The icon stays with its tooltip (and the notice in the notification centre) until the user
+// selects it; a balloon they could not see comes again.
+void NotifierSession::balloon_gone() {
+    if (run_state_ == RunState::showing && !balloon_held_back()) {
+        trace("balloon gone, the icon stays until it is selected");
     }
 }
 

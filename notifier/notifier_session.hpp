@@ -10,7 +10,7 @@ namespace notifier {
 // Where the run stands.
 enum class RunState {
     waiting_for_taskbar,  // no icon yet: retried on the timer and when the taskbar is created
-    showing,              // icon (and balloon) shown, the dialog not opened yet
+    showing,              // icon shown (its balloon up, gone or held back), the dialog not opened yet
     dialog_open,          // the update dialog is up; its close ends the run
     ending,               // the desktop was told to end
 };
@@ -26,13 +26,18 @@ public:
 
     void icon_selected(Selection how) override;
     void balloon_timed_out() override;
+    void balloon_hidden() override;
     void taskbar_created() override;
-    void retry_due() override;
+    void timer_due(Timer which) override;
+    void session_ending() override;
     void link_followed(const std::u16string& target) override;
 
 private:
     void try_icon(IconRequest request);
     void icon_missing(const std::string& error);
+    void retry_icon();
+    void balloon_gone();
+    bool balloon_held_back();
     void end_run(int status);
 
     Desktop& desktop_;

@@ -27,6 +27,8 @@ HEADER = "A newer OpenJDK package is ready"
 TEXT = "It replaces the installed runtime."
 KEY_SHAPE = re.compile(r"^\d{4}-\d{2}-\d{2}_\d{2}:\d{2}:\d{2}_(\d+)$")
 RUN_LIMIT = 60
+# The run's 8 hours in one second, where nobody reacts.
+EIGHT_HOURS_IN_A_SECOND = {"NOTIFIER_TIMER_DIVISOR": "28800"}
 
 FAKE_XDG_OPEN = """#!/bin/sh
 printf '%s\\n' "$*" >> "$XDG_OPEN_RECORD"
@@ -34,6 +36,7 @@ exit "${XDG_OPEN_STATUS:-0}"
 """
 
 GO_START = ["'GO' mode proceeding", "EVENT_PROCEED 0", "'WM_CREATE' event received", "is due to add notification",
+            "balloon prepared, info flags: [180], picture: [128 x 128, 32 bits]",
             "'Shell_NotifyIconW' version, result: [1]", "is due to start message loop"]
 WINDOW_END = ["'WM_DESTROY' event received", "is due to delete notification", "'Shell_NotifyIconW' delete, result: [1]"]
 DIALOG_OPEN = ["is due to show update dialog", "non-proceed dialog event received, code: [7]",
@@ -160,9 +163,11 @@ class NogoTests(NotifierTestCase):
 
 
 class GoTests(NotifierTestCase):
-    def test_balloon_time_out_ends_the_run(self):
+    def test_an_unanswered_icon_stays_until_the_8_hour_end(self):
         self.write_version(SHIPPED + 1)
-        run = self.run_notifier()
+        started = time.monotonic()
+        run = self.run_notifier(**EIGHT_HOURS_IN_A_SECOND)
+        self.assertGreaterEqual(time.monotonic() - started, 1)
         self.assertEqual(run.status, 0)
         version_path = os.path.join(self.update, "version.json")
         icon_path = os.path.join(os.path.dirname(NOTIFIER), "icon.bmp")
@@ -181,8 +186,8 @@ class GoTests(NotifierTestCase):
             "version contents, version_number: [%d]" % (SHIPPED + 1), "EVENT_CONTENTVERSION %d" % (SHIPPED + 1),
             "balloon icon resolved, path: [%s]" % icon_path,
             *GO_START,
-            "'NIN_BALLOONTIMEOUT' event received", "'NIN_BALLOONTIMEOUT' proceed",
-            *WINDOW_END])
+            "'NIN_BALLOONTIMEOUT' event received", "balloon gone, the icon stays until it is selected",
+            "icon not answered in 8 hours, ending", *WINDOW_END])
         self.assertRegex(run.events[0], r"^EVENT_PID \d+$")
         self.assertEqual(run.showed("icon added"), ["icon added, tooltip: [quorvane OpenJDK update]"])
         self.assertEqual(run.showed("balloon shown"),
@@ -196,7 +201,7 @@ class GoTests(NotifierTestCase):
             with self.subTest(length=length):
                 balloon = "a" * (length - 2) + "\U0001F680"
                 self.write_version(SHIPPED + 1, balloon=balloon)
-                run = self.run_notifier()
+                run = self.run_notifier("session-end")
                 self.assertEqual(run.status, status)
                 if status == 0:
                     self.assertEqual(run.showed("balloon shown"),
@@ -231,12 +236,45 @@ class GoTests(NotifierTestCase):
                 if content is not None:
                     with open(os.path.join(folder, "icon.bmp"), "wb") as picture:
                         picture.write(content)
-                run = self.run_notifier(program=program)
+                run = self.run_notifier("session-end", program=program)
                 self.assertEqual(run.status, 1)
                 self.assertEqual(run.showed("icon added") + run.showed("balloon"), [])
                 self.assertIn("'LoadImageW' fail, error: [%s]" % error, run.events)
                 self.assertTrue(run.events[-1].startswith("'CreateWindowExW' fail, error: ["))
                 self.assertNotIn("is due to start message loop", run.events)
+
+
+class NoticeStaysTests(NotifierTestCase):
+    """The notice stays after its balloon is gone until the user selects it or the session ends."""
+
+    def test_the_icon_waits_for_the_user_or_the_session(self):
+        self.write_version(SHIPPED + 1)
+        balloon_line = "balloon shown, title: [quorvane OpenJDK update available], text: [%s]" % BALLOON
+        gone = "balloon gone, the icon stays until it is selected"
+        cases = [
+            # name, actions, events that end the trace, balloons shown
+            ("selected after the time-out", "timeout,select,cancel",
+             ["'NIN_BALLOONTIMEOUT' event received", gone, "'NIN_SELECT' event received", *DIALOG_OPEN,
+              *DIALOG_CANCEL, *WINDOW_END], 1),
+            ("hidden while the user is busy, then shown again", "hidden,sleep,session-end",
+             ["'NIN_BALLOONHIDE' event received",
+              "balloon not seen, user notification state: [presentation mode], next try in 60 s",
+              "balloon shown again", "'Shell_NotifyIconW' version, result: [1]", "'WM_ENDSESSION' event received",
+              *WINDOW_END], 2),
+            ("the session ends", "session-end", [*GO_START, "'WM_ENDSESSION' event received", *WINDOW_END], 1),
+            ("the session ends with the dialog open", "select,session-end",
+             ["'NIN_SELECT' event received", *DIALOG_OPEN, "'WM_ENDSESSION' event received", *WINDOW_END,
+              "non-proceed dialog event received, code: [5]", "update dialog closed, result: [0]"], 1),
+        ]
+        for name, actions, ending, balloons in cases:
+            with self.subTest(name):
+                # 8 hours in 4.8 s, the balloon's next try after 10 ms.
+                run = self.run_notifier(actions, NOTIFIER_TIMER_DIVISOR="6000")
+                self.assertEqual(run.status, 0)
+                self.assert_ends_with(run.events, ending)
+                self.assertEqual(run.showed("balloon shown"), [balloon_line] * balloons)
+                self.assertEqual(run.showed("icon added"), ["icon added, tooltip: [quorvane OpenJDK update]"])
+                self.assertEqual(run.showed("icon removed"), ["icon removed, tooltip: [quorvane OpenJDK update]"])
 
 
 class DialogTests(NotifierTestCase):
@@ -295,7 +333,8 @@ class DialogTests(NotifierTestCase):
         self.assertEqual(run.status, 0)
         self.assertEqual(self.opened(), [ADDRESS])
         self.assert_ends_with(run.events, [
-            "update proceed selected", "'ShellExecuteW' fail, error: [31]", *DIALOG_CANCEL, *WINDOW_END])
+            "update proceed selected", "'ShellExecuteExW' fail, error: [code: [1155], message: [No application is "
+            "associated with the specified file for this operation.]]", *DIALOG_CANCEL, *WINDOW_END])
         self.assertEqual(run.showed("task dialog shown, title: [quorvane OpenJDK update error]"), [
             "task dialog shown, title: [quorvane OpenJDK update error], header: [Default web-browser launch error "
             "occured, update application will now exit], icon: [error]"])
@@ -325,7 +364,7 @@ class TaskbarTests(NotifierTestCase):
             # name, actions, environment, status, balloons shown, a dialog opened
             # Between the retries at 3 and 7 s: a taskbar that comes just as a retry is due is also
             # announced by "TaskbarCreated", and the icon is then added (and its balloon shown) twice.
-            ("5 s late", None, {"NOTIFIER_TASKBAR_DELAY_MS": "5000"}, 0, 1, False),
+            ("5 s late", "sleep," * 6 + "session-end", {"NOTIFIER_TASKBAR_DELAY_MS": "5000"}, 0, 1, False),
             ("restarted before the click", "taskbar-restart,select,cancel", {}, 0, 2, True),
             ("restarted while the dialog is open", "select,taskbar-restart,cancel", {}, 0, 1, True),
             ("never there", None, {"NOTIFIER_TASKBAR_DELAY_MS": "100000000", "NOTIFIER_TIMER_DIVISOR": "50"}, 1, 0,
@@ -359,7 +398,7 @@ class TaskbarTests(NotifierTestCase):
 class InstanceAndTracingTests(NotifierTestCase):
     def test_second_instance_ends_at_once_while_the_first_shows_its_icon(self):
         self.write_version(SHIPPED + 1)
-        first = self.start("sleep,sleep,sleep,sleep,sleep")
+        first = self.start("sleep,sleep,sleep,sleep,sleep,session-end")
         try:
             # The first instance writes its trace just before its message loop.
             deadline = time.monotonic() + RUN_LIMIT
@@ -376,7 +415,7 @@ class InstanceAndTracingTests(NotifierTestCase):
         self.assertEqual(first_run.status, 0)
         self.assertEqual(first_run.events[-3:], WINDOW_END)
         # Once the first has ended, the next start is no longer held back.
-        self.assertEqual(self.run_notifier().events[-1], WINDOW_END[-1])
+        self.assertEqual(self.run_notifier("session-end").events[-1], WINDOW_END[-1])
 
     def test_tracing_only_with_minus_v_at_the_end(self):
         self.write_version(SHIPPED + 1)
@@ -384,7 +423,7 @@ class InstanceAndTracingTests(NotifierTestCase):
             with self.subTest(arguments=arguments):
                 if os.path.exists(self.trace_path):
                     os.remove(self.trace_path)
-                run = self.run_notifier(arguments=arguments)
+                run = self.run_notifier("session-end", arguments=arguments)
                 self.assertEqual(run.status, 0)
                 self.assertEqual(run.events is not None, traced)
                 self.assertEqual(len(run.showed("icon removed")), 1)

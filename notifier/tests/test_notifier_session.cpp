@@ -1,5 +1,6 @@
 // Unit tests of the run's decisions against a recording desktop with a manual clock.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,21 +19,25 @@ using notifier::IconOutcome;
 using notifier::IconRequest;
 using notifier::RunState;
 using notifier::Selection;
+using notifier::Timer;
 using Record = std::vector<std::string>;
 
 const std::u16string download_address = u"https://quorvane.example/openjdk/download";
 
 // Records what the session asks of it; the test says whether the taskbar takes the icon, whether
-// the timer and the browser start, and what happens while the dialog is open.
+// the timers and the browser start, how often the user is busy, and what happens while the dialog
+// is open. The 8-hour timer's start is not recorded: advance_to shows what it does.
 class RecordingDesktop final : public notifier::Desktop {
 public:
     bool taskbar_up = true;
     bool timer_starts = true;
     bool browser_starts = true;
+    int busy_answers = 0;
     std::function<void()> while_dialog_open;
     Record record;
     int64_t now_ms = 0;
-    std::optional<int64_t> timer_due_ms;
+    std::array<std::optional<int64_t>, 3> due_ms;
+    std::array<uint32_t, 3> interval_ms{};
     std::optional<int> status;
     notifier::DesktopEvents* events = nullptr;
 
@@ -45,14 +50,23 @@ public:
         record.push_back(std::string(names[static_cast<int>(request)]) + (with_balloon ? " with balloon" : ""));
         return taskbar_up ? IconOutcome{true, ""} : IconOutcome{false, "no taskbar"};
     }
-    bool start_retry_timer(uint32_t millis) override {
-        record.push_back("timer " + std::to_string(millis));
+    bool start_timer(Timer which, uint32_t millis) override {
+        const char* names[] = {"timer ", "balloon timer ", nullptr};
+        if (names[static_cast<int>(which)] != nullptr) {
+            record.push_back(names[static_cast<int>(which)] + std::to_string(millis));
+        }
         if (timer_starts) {
-            timer_due_ms = now_ms + millis;
+            due_ms[static_cast<int>(which)] = now_ms + millis;
+            interval_ms[static_cast<int>(which)] = millis;
         }
         return timer_starts;
     }
-    void stop_retry_timer() override { timer_due_ms.reset(); }
+    void stop_timer(Timer which) override { due_ms[static_cast<int>(which)].reset(); }
+    notifier::NoticeAttention user_attention() override {
+        const bool busy = busy_answers > 0;
+        busy_answers -= busy ? 1 : 0;
+        return {!busy, busy ? "quiet time" : "accepts notifications"};
+    }
     void run_update_dialog() override {
         record.push_back("dialog");
         if (while_dialog_open) {
@@ -73,12 +87,22 @@ public:
         status = exit_status;
     }
 
-    // Moves the clock to `ms`; the retry timer fires on the way whenever it is due.
+    // Moves the clock to `ms`; the timers fire on the way whenever they are due, and come due
+    // again until stopped.
     void advance_to(int64_t ms) {
-        while (timer_due_ms && *timer_due_ms <= ms) {
-            now_ms = *timer_due_ms;
-            timer_due_ms.reset();
-            events->retry_due();
+        for (;;) {
+            std::optional<std::size_t> next;
+            for (std::size_t which = 0; which < due_ms.size(); ++which) {
+                if (due_ms[which] && *due_ms[which] <= ms && (!next || *due_ms[which] < *due_ms[*next])) {
+                    next = which;
+                }
+            }
+            if (!next) {
+                break;
+            }
+            now_ms = *due_ms[*next];
+            due_ms[*next] = now_ms + interval_ms[*next];
+            events->timer_due(static_cast<Timer>(*next));
         }
         now_ms = ms;
     }
@@ -125,8 +149,42 @@ TEST_F(SessionTest, EachEventLeadsToItsState) {
     };
     const Case cases[] = {
         {"icon shown", true, [](auto&, auto&) {}, RunState::showing, {"add with balloon"}},
-        {"balloon timed out", true, [](auto& s, auto&) { s.balloon_timed_out(); }, RunState::ending,
+        {"the icon stays after its balloon timed out, and a click still opens the dialog", true,
+         [](auto& s, auto&) {
+             s.balloon_timed_out();
+             EXPECT_EQ(s.state(), RunState::showing);
+             s.icon_selected(Selection::click);
+         },
+         RunState::ending, {"add with balloon", "dialog", "dialog closed", "end 0"}},
+        {"a balloon hidden while the user is busy comes again once they are not", true,
+         [](auto& s, auto& d) {
+             d.busy_answers = 2;
+             s.balloon_hidden();
+             d.advance_to(60000);
+             d.advance_to(120000);
+         },
+         RunState::showing, {"add with balloon", "balloon timer 60000", "balloon timer 60000", "check and add with balloon"}},
+        {"the session's end removes the icon", true, [](auto& s, auto&) { s.session_ending(); }, RunState::ending,
          {"add with balloon", "end 0"}},
+        {"the session's end closes the open dialog", true,
+         [](auto& s, auto& d) {
+             d.while_dialog_open = [&s] { s.session_ending(); };
+             s.icon_selected(Selection::key);
+         },
+         RunState::ending, {"add with balloon", "dialog", "end 0", "dialog closed"}},
+        {"an icon nobody answers goes after 8 hours", true,
+         [](auto& s, auto& d) {
+             d.advance_to(28799999);
+             EXPECT_EQ(s.state(), RunState::showing);
+             d.advance_to(28800000);
+         },
+         RunState::ending, {"add with balloon", "end 0"}},
+        {"a dialog open at the 8-hour end is left to the user", true,
+         [](auto& s, auto& d) {
+             d.while_dialog_open = [&d] { d.advance_to(30000000); };
+             s.icon_selected(Selection::click);
+         },
+         RunState::ending, {"add with balloon", "dialog", "dialog closed", "end 0"}},
         {"no taskbar", false, [](auto&, auto&) {}, RunState::waiting_for_taskbar, {"add with balloon", "timer 1000"}},
         {"selection and time-out wait for the icon", false,
          [](auto& s, auto&) {
@@ -155,10 +213,12 @@ TEST_F(SessionTest, EachEventLeadsToItsState) {
         {"the dialog's close ends the run", true, [](auto& s, auto&) { s.icon_selected(Selection::click); },
          RunState::ending, {"add with balloon", "dialog", "dialog closed", "end 0"}},
         {"nothing after the end", true,
-         [](auto& s, auto&) {
-             s.balloon_timed_out();
+         [](auto& s, auto& d) {
+             s.session_ending();
              s.taskbar_created();
              s.icon_selected(Selection::key);
+             s.session_ending();
+             d.advance_to(30000000);
          },
          RunState::ending, {"add with balloon", "end 0"}},
     };
@@ -173,6 +233,15 @@ TEST_F(SessionTest, EachEventLeadsToItsState) {
         EXPECT_EQ(run.state(), test.state);
         EXPECT_EQ(fresh.record, test.record);
     }
+}
+
+TEST_F(SessionTest, ABalloonHeldBackAtTheStartComesOnceTheUserCanSeeIt) {
+    desktop.busy_answers = 1;
+    start(true);
+    desktop.advance_to(60000);
+    EXPECT_EQ(desktop.record, (Record{"add with balloon", "balloon timer 60000", "check and add with balloon"}));
+    EXPECT_TRUE(traced("balloon not seen, user notification state: [quiet time], next try in 60 s"));
+    EXPECT_FALSE(desktop.due_ms[1]);
 }
 
 TEST_F(SessionTest, EverySelectionOpensTheDialogAndIsTracedByItsEvent) {
@@ -220,7 +289,7 @@ TEST_F(SessionTest, AnIconShownStartsTheRetriesAfresh) {
     desktop.advance_to(3000);  // retries at 1 and 3 s failed, the next in 4 s
     desktop.taskbar_up = true;
     session.taskbar_created();
-    EXPECT_FALSE(desktop.timer_due_ms);
+    EXPECT_FALSE(desktop.due_ms[0]);
     desktop.taskbar_up = false;
     session.taskbar_created();
     EXPECT_EQ(desktop.record.back(), "timer 1000");
