@@ -222,10 +222,72 @@ notifier_taskbar_restart_case() {
   fi
 }
 
+# After its balloon timed out (Wine never says so: notifier_probe.exe posts NIN_BALLOONTIMEOUT as
+# the shell does) the icon stays and a click still opens the update dialog, which has a taskbar
+# button of its own; the balloon data names the large 32-bit picture.
+notifier_notice_stays_case() {
+  local dialog
+  rm -f "$(notifier_trace)"
+  wine_screenshot "$WINE_ARTEFACTS/before-notice.png"
+  wine_program_start notice-stays "$NOTIFIER_EXE" -v
+  if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 || ! wine_tray_locate 20 >/dev/null; then
+    fail "GO run for the balloon time-out shows its icon"
+    notifier_end_leftovers
+    return
+  fi
+  trace_has "the balloon is given NIIF_USER | NIIF_LARGE_ICON and a 128 x 128 32-bit picture" \
+    "balloon prepared, info flags: [180], picture: [128 x 128, 32 bits]"
+  expect "notifier_probe.exe posts NIN_BALLOONTIMEOUT" wine "$NOTIFIER_PROBE_EXE" timeout
+  sleep 2
+  expect "... the notifier still runs" test ! -f "$WINE_SESSION_DIR/notice-stays.status"
+  expect "... and its icon is still in the notification area" wine "$NOTIFIER_PROBE_EXE" icon
+  # Wine's own balloon stays its 10 s; the picture is of the icon left once it has gone.
+  wine_session_wait_for 15 eval '! wine_balloon_wait 0 >/dev/null 2>&1'
+  notifier_screenshot notice-after-balloon-timeout
+  if wine_tray_click 1 10 && dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
+    pass "after the balloon's time-out a click on the icon opens the update dialog"
+    expect "... a dialog owned by no window, with its own taskbar button" \
+      wine "$NOTIFIER_PROBE_EXE" dialog "$NOTIFIER_DIALOG_TITLE"
+    wine_window_focus "$dialog"
+    wine_keys Escape
+    expect_equal "... Esc ends the run with 0" 0 "$(wine_program_wait notice-stays 20)"
+    trace_has "... its trace: time-out, icon kept, selection, dialog, icon removed" \
+      "'NIN_BALLOONTIMEOUT' event received" "balloon gone, the icon stays until it is selected" \
+      "'NIN_SELECT' event received" "is due to show update dialog" "update dialog closed, result: [0]" \
+      "'Shell_NotifyIconW' delete, result: [1]"
+  else
+    fail "after the balloon's time-out a click on the icon opens the update dialog"
+    notifier_screenshot notice-stays-failure
+    notifier_end_leftovers
+  fi
+}
+
+# The session's end (WM_QUERYENDSESSION, then WM_ENDSESSION from notifier_probe.exe) removes the
+# icon and ends the run with 0 at once.
+notifier_session_end_case() {
+  rm -f "$(notifier_trace)"
+  wine_program_start session-end "$NOTIFIER_EXE" -v
+  if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 || ! wine_tray_locate 20 >/dev/null; then
+    fail "GO run for the session's end shows its icon"
+    notifier_end_leftovers
+    return
+  fi
+  expect "notifier_probe.exe ends the session for the notifier (it may end)" wine "$NOTIFIER_PROBE_EXE" end-session
+  expect_equal "... the run ends with 0" 0 "$(wine_program_wait session-end 10)"
+  trace_has "... its trace: WM_ENDSESSION, then the icon removed" \
+    "'WM_ENDSESSION' event received" "'WM_DESTROY' event received" "'Shell_NotifyIconW' delete, result: [1]"
+  if wine "$NOTIFIER_PROBE_EXE" icon >/dev/null; then
+    fail "... and no icon is left"
+  else
+    pass "... and no icon is left"
+  fi
+  notifier_end_leftovers
+}
+
 # What Wine cannot show: the balloon's picture is a 128 x 128 icon made by the notifier's own
 # loader, and the manifest in notifier.exe declares per-monitor v2 DPI awareness.
 notifier_picture_and_manifest_case() {
-  expect "the balloon picture made from icon.bmp is a 128 x 128 icon" \
+  expect "the balloon picture made from icon.bmp is a 128 x 128 icon, 32 bits, transparent around its square" \
     wine "$NOTIFIER_PROBE_EXE" picture "$(wine_windows_path "$(dirname "$NOTIFIER_EXE")/icon.bmp")"
   expect "notifier.exe's manifest declares PerMonitorV2 and true/pm" \
     wine "$NOTIFIER_PROBE_EXE" manifest "$(wine_windows_path "$NOTIFIER_EXE")"

@@ -3,7 +3,13 @@
 // Usage: notifier_probe.exe window            the notifier's hidden window: top-level and not visible?
 //        notifier_probe.exe restart           removes its icon and broadcasts "TaskbarCreated", as a
 //                                             restarted Explorer does
-//        notifier_probe.exe picture FILE      the loader's icon made from the bitmap FILE is 128 x 128
+//        notifier_probe.exe timeout           tells the notifier its balloon timed out, as the shell does
+//        notifier_probe.exe end-session       ends the user's session for the notifier's window, as log-off does
+//        notifier_probe.exe icon              the notifier's icon is in the notification area
+//        notifier_probe.exe dialog TITLE      the window TITLE is visible, owned by no window and not a tool
+//                                             window, so it has its own taskbar button
+//        notifier_probe.exe picture FILE      the loader's icon made from the bitmap FILE is 128 x 128,
+//                                             32 bits, transparent in the corner and opaque in the middle
 //        notifier_probe.exe manifest EXE      EXE's manifest declares per-monitor v2 DPI awareness
 // Prints what it found; status 0 when the check holds, 1 otherwise. Built by the Wine tests with the
 // mingw-w64 cross compiler together with the notifier's loader; never run on the host.
@@ -42,6 +48,66 @@ int restart_taskbar() {
     return deleted && posted ? 0 : 1;
 }
 
+// Version 4 of the icon interface: the event in the low word, the icon's id in the high word.
+int post_balloon_timeout() {
+    const HWND window = FindWindowW(window_class, nullptr);
+    const BOOL posted = window != nullptr && PostMessageW(window, WM_APP + 1, 0, MAKELPARAM(NIN_BALLOONTIMEOUT, 1));
+    std::printf("NIN_BALLOONTIMEOUT posted: %d\n", posted);
+    return posted ? 0 : 1;
+}
+
+int end_session() {
+    const HWND window = FindWindowW(window_class, nullptr);
+    if (window == nullptr) {
+        std::printf("no window of the notifier's class\n");
+        return 1;
+    }
+    const LRESULT may_end = SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    std::printf("WM_QUERYENDSESSION answered: %ld, WM_ENDSESSION sent\n", static_cast<long>(may_end));
+    return may_end == TRUE ? 0 : 1;
+}
+
+// A modification that changes nothing succeeds only for an icon that is there.
+int check_icon() {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = FindWindowW(window_class, nullptr);
+    data.uID = 1;
+    const BOOL there = data.hWnd != nullptr && Shell_NotifyIconW(NIM_MODIFY, &data);
+    std::printf("icon there: %d\n", there);
+    return there ? 0 : 1;
+}
+
+int check_dialog(const wchar_t* title) {
+    const HWND dialog = FindWindowW(nullptr, title);
+    if (dialog == nullptr) {
+        std::printf("no window with that title\n");
+        return 1;
+    }
+    const bool owned = GetWindow(dialog, GW_OWNER) != nullptr;
+    const bool tool = (GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+    const bool visible = IsWindowVisible(dialog) != FALSE;
+    std::printf("owned: %d, tool window: %d, visible: %d\n", owned, tool, visible);
+    return !owned && !tool && visible ? 0 : 1;
+}
+
+// The alpha of the colour bitmap's pixel (x, y), counted from the top left, or -1.
+int alpha_at(HBITMAP colour, int x, int y) {
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = 128;
+    format.bmiHeader.biHeight = -128;  // top-down
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    static DWORD pixels[128 * 128];
+    const HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, colour, 0, 128, pixels, &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return rows == 128 ? static_cast<int>(pixels[y * 128 + x] >> 24) : -1;
+}
+
 int check_picture(const wchar_t* path) {
     std::string failed_call;
     const notifier::OwnedIcon icon = notifier::load_balloon_picture(reinterpret_cast<const char16_t*>(path), failed_call);
@@ -52,10 +118,16 @@ int check_picture(const wchar_t* path) {
     }
     BITMAP colour{};
     const int read = GetObjectW(parts.hbmColor, sizeof(colour), &colour);
+    const int corner = alpha_at(parts.hbmColor, 0, 0);
+    const int middle = alpha_at(parts.hbmColor, 64, 64);
     DeleteObject(parts.hbmColor);
     DeleteObject(parts.hbmMask);
-    std::printf("icon: %d, size: %ldx%ld\n", parts.fIcon, colour.bmWidth, colour.bmHeight);
-    return read != 0 && parts.fIcon && colour.bmWidth == 128 && colour.bmHeight == 128 ? 0 : 1;
+    std::printf("icon: %d, size: %ldx%ld, bits: %d, alpha in the corner: %d, in the middle: %d\n", parts.fIcon,
+                colour.bmWidth, colour.bmHeight, colour.bmBitsPixel, corner, middle);
+    return read != 0 && parts.fIcon && colour.bmWidth == 128 && colour.bmHeight == 128 && colour.bmBitsPixel == 32 &&
+                   corner == 0 && middle == 255
+               ? 0
+               : 1;
 }
 
 int check_manifest(const wchar_t* program) {
@@ -86,12 +158,25 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"restart" && argc == 2) {
         return restart_taskbar();
     }
+    if (command == L"timeout" && argc == 2) {
+        return post_balloon_timeout();
+    }
+    if (command == L"end-session" && argc == 2) {
+        return end_session();
+    }
+    if (command == L"icon" && argc == 2) {
+        return check_icon();
+    }
+    if (command == L"dialog" && argc == 3) {
+        return check_dialog(argv[2]);
+    }
     if (command == L"picture" && argc == 3) {
         return check_picture(argv[2]);
     }
     if (command == L"manifest" && argc == 3) {
         return check_manifest(argv[2]);
     }
-    std::fprintf(stderr, "usage: notifier_probe.exe window | restart | picture FILE | manifest EXE\n");
+    std::fprintf(stderr, "usage: notifier_probe.exe window | restart | timeout | end-session | icon | dialog TITLE |"
+                         " picture FILE | manifest EXE\n");
     return 2;
 }

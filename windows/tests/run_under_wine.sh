@@ -113,6 +113,8 @@ if wine_session_wait_for 30 test -f "$METADATA_SERVICE"; then
   notifier_go_cancel_case
   notifier_go_link_case
   notifier_taskbar_restart_case
+  notifier_notice_stays_case
+  notifier_session_end_case
   notifier_picture_and_manifest_case
   notifier_without_bitmap_case
 else
