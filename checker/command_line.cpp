@@ -63,9 +63,9 @@ void CheckerOptions::print_usage() const {
     }
 }
 
-std::optional<int> answer_command_line(const CheckerOptions& options) {
+std::optional<int> answer_command_line(const CheckerOptions& options, Tracer* trace) {
     if (!options.error_text().empty()) {
-        console_line(ConsoleStream::error, "ERROR: " + options.error_text());
+        console_line(ConsoleStream::error, "ERROR: " + options.error_text(), trace);
         options.print_usage();
         return 1;
     }
@@ -74,7 +74,7 @@ std::optional<int> answer_command_line(const CheckerOptions& options) {
         for (const std::string& argument : options.leftover_arguments()) {
             line += " " + argument;
         }
-        console_line(ConsoleStream::error, line);
+        console_line(ConsoleStream::error, line, trace);
         options.print_usage();
         return 1;
     }

@@ -9,6 +9,7 @@
 #include <popt.h>
 
 #include "support/scoped_resource.hpp"
+#include "support/tracer.hpp"
 
 namespace checker {
 
@@ -55,7 +56,7 @@ inline CheckerOptions parse_command_line(int argc, const char** argv) {
 }
 
 // Prints what the command line asks for or got wrong and gives the exit status, or
-// nothing when the run goes on.
-std::optional<int> answer_command_line(const CheckerOptions& options);
+// nothing when the run goes on. The error lines go to trace where there is no console.
+std::optional<int> answer_command_line(const CheckerOptions& options, Tracer* trace = nullptr);
 
 }  // namespace checker

@@ -5,8 +5,10 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "checker/artifact_version.hpp"
+#include "checker/command_arguments.hpp"
 #include "checker/command_line.hpp"
 #include "checker/console.hpp"
 #include "checker/http_transfer.hpp"
@@ -98,13 +100,12 @@ struct RunEnd {
 };
 
 // Every end of a run: the failure traced, the time-stamped line cleaned of the run's secrets, the
-// trace written (with tracer and config, which a run that failed before its trace lacks); returns
-// the status. Never throws.
-int end_run(const RunEnd& end, Tracer* tracer = nullptr, const CheckerConfig* config = nullptr) noexcept {
+// trace written into the update folder that config names; returns the status. Never throws.
+int end_run(const RunEnd& end, Tracer& tracer, const CheckerConfig& config) noexcept {
     const bool failed = end.status != 0;
     try {
-        if (failed && tracer != nullptr) {
-            tracer->add("ERROR: " + end.message);
+        if (failed) {
+            tracer.add("ERROR: " + end.message);
         }
     } catch (const std::exception&) {
         // The line below still reports the run.
@@ -113,14 +114,12 @@ int end_run(const RunEnd& end, Tracer* tracer = nullptr, const CheckerConfig* co
         if (failed || !end.message.empty()) {
             const std::string text = (failed ? " ERROR: " : " INFO: ") + end.message + end.detail;
             console_line(failed ? ConsoleStream::error : ConsoleStream::output,
-                         current_timestamp() + (tracer != nullptr ? tracer->cleaner().clean(text) : text), tracer);
+                         current_timestamp() + tracer.cleaner().clean(text), &tracer);
         }
     } catch (const std::exception&) {
         // The status still reports the run.
     }
-    if (tracer != nullptr && config != nullptr) {
-        write_trace(*config, *tracer);
-    }
+    write_trace(config, tracer);
     return end.status;
 }
 
@@ -165,63 +164,87 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
                             "new version descriptor obtained: [" + version_path + "] old version_number: [" +
                                 to_string(local_number) + "], new version number: [" + to_string(remote_number) + "]",
                             ""},
-                           &tracer, &config);
+                           tracer, config);
         }
-        return end_run({0, "", ""}, &tracer, &config);
+        return end_run({0, "", ""}, tracer, config);
     } catch (const std::exception& failure) {
         return end_run({1, failure.what(),
                         "; local version, path: [" + version_path + "], version_number: [" + to_string(local_number) +
                             "]"},
-                       &tracer, &config);
+                       tracer, config);
     }
 }
 
-int run_configured(const CheckerOptions& options) {
+// The run once config.json is read; from the trace on, a failure ends like a failed check.
+int run_configured(const CheckerOptions& options, const CheckerConfig& config, const std::string& config_path) {
+    Tracer tracer(config.system_trace_enable);
+    try {
+        learn_secrets(config, tracer.cleaner());
+        tracer.add("EVENT_PID " + to_string(current_process_id()));
+        tracer.add("config loaded from path: [" + config_path + "]");
+        if (options.delete_requested()) {
+            run_delete_mode(config);
+            return 0;
+        }
+        // The policy template's key is the release's; vendor_name only names the update folder.
+        const UpdatePolicy policy = system_update_policy(this_release_vendor());
+        for (const std::string& line : policy.trace_lines) {
+            tracer.add(line);
+        }
+        if (!policy.check_for_updates) {
+            return end_run({0, "update checks are turned off by policy (CheckForUpdates)", ""}, tracer, config);
+        }
+        const CheckerConfig checked_config = config_under_policy(config, policy);
+        // The policy's address may carry user info of its own.
+        hide_user_info(tracer.cleaner(), checked_config.remote_version_url);
+        return run_version_check(checked_config, tracer);
+    } catch (const std::exception& failure) {
+        return end_run({1, failure.what(), ""}, tracer, config);
+    }
+}
+
+// The run from main's arguments up to reading config.json; early_trace takes the lines of a bad
+// command line and is written with the default configuration when the run ends there.
+int run_from_arguments(int argc, char** argv, Tracer& early_trace, const CheckerConfig& defaults) {
+    const std::vector<std::string> arguments = command_arguments(argc, argv);
+    std::vector<const char*> pointers;
+    pointers.reserve(arguments.size() + 1);
+    for (const std::string& argument : arguments) {
+        pointers.push_back(argument.c_str());
+    }
+    pointers.push_back(nullptr);
+    const CheckerOptions options = parse_command_line(static_cast<int>(arguments.size()), pointers.data());
+    if (const std::optional<int> status = answer_command_line(options, &early_trace)) {
+        if (*status != 0) {
+            write_trace(defaults, early_trace);
+        }
+        return *status;
+    }
     const std::string executable_directory = parent_directory(executable_path());
     const std::string config_path = config_file_path(options.config_path(), executable_directory);
     // A configuration may hold passwords: a parse failure names where it is, not what is there.
     const CheckerConfig config = load_config(
         load_json_from_file(config_path, config_read_limit, ParseFailureText::position_only), executable_directory);
-    Tracer tracer(config.system_trace_enable);
-    learn_secrets(config, tracer.cleaner());
-    tracer.add("EVENT_PID " + to_string(current_process_id()));
-    tracer.add("config loaded from path: [" + config_path + "]");
-    if (options.delete_requested()) {
-        run_delete_mode(config);
-        return 0;
-    }
-    // The policy template's key is the release's; vendor_name only names the update folder.
-    const UpdatePolicy policy = system_update_policy(this_release_vendor());
-    for (const std::string& line : policy.trace_lines) {
-        tracer.add(line);
-    }
-    if (!policy.check_for_updates) {
-        return end_run({0, "update checks are turned off by policy (CheckForUpdates)", ""}, &tracer, &config);
-    }
-    std::optional<CheckerConfig> checked_config;
-    try {
-        checked_config = config_under_policy(config, policy);
-        // The policy's address may carry user info of its own.
-        hide_user_info(tracer.cleaner(), checked_config->remote_version_url);
-    } catch (const std::exception& failure) {
-        // Reported and traced like a failed check.
-        return end_run({1, failure.what(), ""}, &tracer, &config);
-    }
-    return run_version_check(*checked_config, tracer);
+    return run_configured(options, config, config_path);
 }
 
 }  // namespace
 
-int run_checker(int argc, const char** argv) {
-    const CheckerOptions options = parse_command_line(argc, argv);
-    if (const std::optional<int> status = answer_command_line(options)) {
-        return *status;
-    }
+int run_checker(int argc, char** argv) noexcept {
     try {
-        return run_configured(options);
-    } catch (const std::exception& failure) {
-        // Before the configuration is read there is neither a trace nor a secret to hide.
-        return end_run({1, failure.what(), ""});
+        // Before config.json is read there is no secret to hide and no word on tracing. checkerw,
+        // which has no console to show the failure on, traces it anyway, into the update folder
+        // of the default configuration when that folder exists (a failed run creates none).
+        Tracer early_trace(console_file(ConsoleStream::error) == nullptr);
+        const CheckerConfig defaults;
+        try {
+            return run_from_arguments(argc, argv, early_trace, defaults);
+        } catch (const std::exception& failure) {
+            return end_run({1, failure.what(), ""}, early_trace, defaults);
+        }
+    } catch (...) {
+        // Not even the early trace could be made.
+        return 1;
     }
 }
 

@@ -1,6 +1,7 @@
 # Sourceable bash library: what administrators deploy, under Wine: the example tasks and checkerw.exe.
 #
-# Needs a started session (windows/wine/session.sh) and results.sh, and CHECKERW_EXE.
+# Needs a started session (windows/wine/session.sh) and results.sh, CHECKERW_EXE, and for the
+# command-line case CHECKERW_PROBE_EXE (checkerw_probe.cpp) and WINE_LOCAL_APP_DATA.
 
 administrator_tests_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -35,4 +36,23 @@ administrator_checkerw_subsystem_case() {
     "$(x86_64-w64-mingw32-objdump -p "$CHECKERW_EXE" | sed -n 's/^Subsystem[[:space:]]*0*\([0-9]*\).*/\1/p')"
   expect_equal "checker.exe stays a console program" 3 \
     "$(x86_64-w64-mingw32-objdump -p "$CHECKER_EXE" | sed -n 's/^Subsystem[[:space:]]*0*\([0-9]*\).*/\1/p')"
+}
+
+# A command line that is not UTF-16 (an unpaired surrogate in --config's value): checkerw shows no
+# window and ends with 1, and, with no config.json read, traces the failure into the default
+# configuration's update folder.
+administrator_checkerw_bad_command_line_case() {
+  local vendor_folder="$WINE_LOCAL_APP_DATA/quorvane" made=
+  [ -d "$vendor_folder" ] || made=yes
+  mkdir -p "$vendor_folder/update_checker/update"
+  rm -f "$vendor_folder/update_checker/update/trace.json"
+  expect "checkerw.exe given an unpaired surrogate shows no window and ends with 1" \
+    wine "$CHECKERW_PROBE_EXE" "$(wine_windows_path "$CHECKERW_EXE")"
+  expect "... and its trace in the default update folder names the failure" \
+    grep -q 'ERROR: Cannot open file: \[[^]]*x\], with mode: \[r\]' "$vendor_folder/update_checker/update/trace.json"
+  if [ -n "$made" ]; then
+    rm -rf "$vendor_folder"
+  else
+    rm -f "$vendor_folder/update_checker/update/trace.json"
+  fi
 }

@@ -285,12 +285,18 @@ notifier_session_end_case() {
 }
 
 # What Wine cannot show: the balloon's picture is a 128 x 128 icon made by the notifier's own
-# loader, and the manifest in notifier.exe declares per-monitor v2 DPI awareness.
+# loader; the manifests say how Windows starts the programs: the notifier per-monitor DPI aware
+# (v2, else v1), all three with the caller's rights.
 notifier_picture_and_manifest_case() {
   expect "the balloon picture made from icon.bmp is a 128 x 128 icon, 32 bits, transparent around its square" \
     wine "$NOTIFIER_PROBE_EXE" picture "$(wine_windows_path "$(dirname "$NOTIFIER_EXE")/icon.bmp")"
-  expect "notifier.exe's manifest declares PerMonitorV2 and true/pm" \
-    wine "$NOTIFIER_PROBE_EXE" manifest "$(wine_windows_path "$NOTIFIER_EXE")"
+  local as_invoker='requestedExecutionLevel: [level="asInvoker" uiAccess="false"]' program_dpi program
+  for program_dpi in "$NOTIFIER_EXE|dpiAware: [true/pm], dpiAwareness: [PerMonitorV2, PerMonitor]" \
+    "$CHECKER_EXE|dpiAware: [], dpiAwareness: []" "$CHECKERW_EXE|dpiAware: [], dpiAwareness: []"; do
+    program=${program_dpi%%|*}
+    expect_equal "$(basename "$program")'s manifest: ${program_dpi#*|}, runs as the invoker" \
+      "${program_dpi#*|}, $as_invoker" "$(wine "$NOTIFIER_PROBE_EXE" manifest "$(wine_windows_path "$program")" | tr -d '\r')"
+  done
 }
 
 # ShowNotifications=0 (machine, or user only) with a newer version.json: NOGO, no icon, status 0.

@@ -10,7 +10,8 @@
 //                                             window, so it has its own taskbar button
 //        notifier_probe.exe picture FILE      the loader's icon made from the bitmap FILE is 128 x 128,
 //                                             32 bits, transparent in the corner and opaque in the middle
-//        notifier_probe.exe manifest EXE      EXE's manifest declares per-monitor v2 DPI awareness
+//        notifier_probe.exe manifest EXE      prints the DPI awareness and the execution level that
+//                                             EXE's manifest declares (empty where it has none)
 // Prints what it found; status 0 when the check holds, 1 otherwise. Built by the Wine tests with the
 // mingw-w64 cross compiler together with the notifier's loader; never run on the host.
 #include <cstdio>
@@ -130,6 +131,13 @@ int check_picture(const wchar_t* path) {
                : 1;
 }
 
+// What stands between opening and closing in text (the first such part), or "" when nothing does.
+std::string between(const std::string& text, const std::string& opening, const std::string& closing) {
+    const std::size_t start = text.find(opening);
+    const std::size_t end = start == std::string::npos ? start : text.find(closing, start + opening.size());
+    return end == std::string::npos ? "" : text.substr(start + opening.size(), end - start - opening.size());
+}
+
 int check_manifest(const wchar_t* program) {
     const HMODULE module = LoadLibraryExW(program, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     const HRSRC resource = module == nullptr ? nullptr : FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
@@ -139,13 +147,16 @@ int check_manifest(const wchar_t* program) {
         return 1;
     }
     const std::string text(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, resource));
-    const bool v2 = text.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
-                              "PerMonitorV2</dpiAwareness>") != std::string::npos;
-    const bool per_monitor = text.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">"
-                                       "true/pm</dpiAware>") != std::string::npos;
-    std::printf("PerMonitorV2: %d, true/pm: %d\n", v2, per_monitor);
     FreeLibrary(module);
-    return v2 && per_monitor ? 0 : 1;
+    const std::string aware =
+        between(text, "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">", "</dpiAware>");
+    const std::string awareness = between(
+        text, "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">", "</dpiAwareness>");
+    const std::string trust = between(text, "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">", "</trustInfo>");
+    const std::string level = between(trust, "<requestedExecutionLevel ", "/>");
+    std::printf("dpiAware: [%s], dpiAwareness: [%s], requestedExecutionLevel: [%s]\n", aware.c_str(),
+                awareness.c_str(), level.c_str());
+    return 0;
 }
 
 }  // namespace

@@ -93,6 +93,14 @@ administrator_checkerw_subsystem_case
 CHECKER_COMMAND="wine $CHECKERW_EXE" CHECKER_PATH_STYLE=windows CHECKER_USER_DATA=$WINE_LOCAL_APP_DATA \
   timeout 300 python3 "$here/run_checker_suites.py" "$WINE_SESSION_DIR/checkerw.counts" test_windowless
 add_counts_from "$WINE_SESSION_DIR/checkerw.counts" "checkerw"
+export CHECKERW_PROBE_EXE=$WINE_SESSION_DIR/checkerw_probe.exe
+if x86_64-w64-mingw32-g++-posix -std=c++17 -Wall -Wextra -O2 -static -municode -I"$repo" -o "$CHECKERW_PROBE_EXE" \
+  "$here/checkerw_probe.cpp" "$repo"/support/{diagnostic_text,text_conversion}.cpp \
+  "$repo"/support/{system_error,utf_conversion}_win32.cpp -luser32; then
+  administrator_checkerw_bad_command_line_case
+else
+  fail "checkerw_probe.exe builds"
+fi
 administrator_task_cases
 
 section "notifier.exe"

@@ -1,6 +1,7 @@
 """checkerw, the checker's windowless twin that scheduled tasks start: the same exit statuses and
 files as the checker, nothing on the standard streams; with tracing on, the lines the checker
-would show are in the trace. CHECKER_COMMAND names checkerw here."""
+would show are in the trace, and so is a failure before config.json is read. CHECKER_COMMAND
+names checkerw here."""
 
 import json
 import re
@@ -31,6 +32,21 @@ class WindowlessCheckerTest(DmServiceMixin, CheckerTestCase):
         self.assertRegex(events[-1], "^" + TIMESTAMP + " ERROR: .*404.*; local version, path: .*"
                          + re.escape(f" version_number: [{DEMO_VERSION_NUMBER}]") + "$")
 
-        for arguments, status in ((["--bogus"], 1), (["--help"], 0), (["--usage"], 0), (["extra"], 1)):
+        # Before config.json is read, a failure is traced all the same, into the default update folder.
+        missing = to_checker_path(self.workspace.root / "missing.json")
+        cases = [
+            (["--bogus"], 1, "ERROR: unknown option: --bogus"),
+            (["--help"], 0, None),
+            (["--usage"], 0, None),
+            (["extra"], 1, "ERROR: invalid arguments specified: extra"),
+            (["--config", missing], 1, TIMESTAMP + re.escape(f" ERROR: Cannot open file: [{missing}], with mode: [r]")),
+        ]
+        for arguments, status, traced in cases:
+            self.workspace.trace_file.unlink(missing_ok=True)
             shown = self.workspace.run(*arguments)
             self.assertEqual((shown.returncode, shown.stdout, shown.stderr), (status, "", ""), arguments)
+            if traced is None:
+                self.assertFalse(self.workspace.trace_file.exists(), arguments)
+            else:
+                events = list(json.loads(self.workspace.trace_file.read_text()).values())
+                self.assertRegex(events[-1], "^" + traced, arguments)
