@@ -129,7 +129,8 @@ class NotifierDiskFaultsTest(NotifierTestCase):
         with open(os.path.join(self.update, "version.json"), "rb") as document:
             stored = document.read()
         # The earlier trace has no keys of the tracer's form, so the run is read here, not by finish().
-        process = subprocess.Popen([NOTIFIER, "-v"], env=self.environment, stdin=subprocess.DEVNULL,
+        process = subprocess.Popen([NOTIFIER, "-v"], env=dict(self.environment, NOTIFIER_USER_ACTIONS="session-end"),
+                                   stdin=subprocess.DEVNULL,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                                    preexec_fn=limit_file_size(0))
         _, stderr = process.communicate(timeout=RUN_LIMIT)
