@@ -125,13 +125,14 @@ int end_run(const RunEnd& end, Tracer& tracer, const CheckerConfig& config) noex
 
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
 // A writer killed between creating its temporary file and renaming it leaves that file behind;
-// it goes too, or the update folder could not be removed.
+// it goes too, or the update folder could not be removed. choice.json is the notifier's (the
+// user's answers to its notices); the checker never reads it, but removes it with the rest.
 void run_delete_mode(const CheckerConfig& config) {
     const UpdateFolders folders = configured_folders(config);
-    delete_file(folders.update + "/version.json");
-    delete_file(folders.update + "/trace.json");
-    remove_temporary_files(folders.update + "/version.json", 0);
-    remove_temporary_files(folders.update + "/trace.json", 0);
+    for (const char* name : {"/version.json", "/trace.json", "/choice.json"}) {
+        delete_file(folders.update + name);
+        remove_temporary_files(folders.update + name, 0);
+    }
     remove_directory(folders.update);
     remove_directory(folders.application);
     remove_directory(folders.vendor);

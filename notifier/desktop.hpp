@@ -35,6 +35,10 @@ struct NoticeAttention {
     std::string state;
 };
 
+// How the update dialog ended: closed (Cancel, the close box, after the link), or with one of the
+// user's choices.
+enum class DialogAnswer { closed, remind_later, skip_version };
+
 // What became of a request to show the icon; error names the reason when it is not shown.
 struct IconOutcome {
     bool shown = false;
@@ -77,8 +81,9 @@ public:
     // Asks the shell whether the user can see a notice now (not in quiet time, presentation mode,
     // a full-screen program or away).
     virtual NoticeAttention user_attention() = 0;
-    // Shows the update dialog and returns when it is closed; events keep coming meanwhile.
-    virtual void run_update_dialog() = 0;
+    // Shows the update dialog, with the "Remind me later" and "Skip this version" buttons when
+    // offer_choices, and returns how it ended; events keep coming meanwhile.
+    virtual DialogAnswer run_update_dialog(bool offer_choices) = 0;
     virtual void bring_update_dialog_to_front() = 0;
     // Closes the open update dialog through its own Cancel button.
     virtual void close_update_dialog() = 0;

@@ -63,7 +63,8 @@ void report(const std::string& line) {
 }
 
 enum class Action {
-    select, balloon, context, key, timeout, hidden, taskbar_restart, session_end, expand, cancel, link, close, sleep
+    select, balloon, context, key, timeout, hidden, taskbar_restart, session_end, expand, cancel, link, close, sleep,
+    remind, skip
 };
 struct UserAction {
     Action kind;
@@ -73,8 +74,9 @@ struct UserAction {
 
 // The comma-separated list of NOTIFIER_USER_ACTIONS; "link:N" follows the N-th visible link.
 std::vector<UserAction> read_actions() {
-    static const char* const words[] = {"select",      "balloon", "context", "key",  "timeout", "hidden", "taskbar-restart",
-                                        "session-end", "expand",  "cancel",  "link", "close",   "sleep"};
+    static const char* const words[] = {"select", "balloon", "context", "key",   "timeout", "hidden",
+                                        "taskbar-restart", "session-end", "expand", "cancel", "link", "close",
+                                        "sleep", "remind", "skip"};
     std::vector<UserAction> actions;
     const char* list = std::getenv("NOTIFIER_USER_ACTIONS");
     const std::string text = list == nullptr ? std::string() : list;
@@ -174,9 +176,11 @@ uint32_t open_with_xdg_open(const std::string& target) {
 struct Dialog {
     bool update;
     std::string title;
+    bool choices = false;  // the "Remind me later" and "Skip this version" buttons
     bool expanded = false, ended = false, cancel_requested = false;
+    int pressed = 0;
 };
-constexpr int cancel_button = 2, close_button = 8;
+constexpr int cancel_button = 2, close_button = 8, remind_button = 101, skip_button = 102;
 
 class ScriptedDesktop final : public Desktop {
 public:
@@ -234,13 +238,17 @@ public:
         return attention;
     }
 
-    void run_update_dialog() override {
-        Dialog dialog{true, checker::narrow(load_resource_string(string_dialog_title))};
+    DialogAnswer run_update_dialog(bool offer_choices) override {
+        Dialog dialog{true, checker::narrow(load_resource_string(string_dialog_title)), offer_choices};
         trace("is due to show update dialog");
         std::string line = "task dialog shown, title: [" + dialog.title + "], header: [" +
                            checker::narrow(notifier_state.update_header) + "], icon: [121]";
         for (const auto& link : visible_links(dialog)) {
             line += ", link: [" + checker::narrow(link) + "]";
+        }
+        if (offer_choices) {
+            line += ", buttons: [" + checker::narrow(load_resource_string(string_remind_label)) + ", " +
+                    checker::narrow(load_resource_string(string_skip_label)) + ", Cancel]";
         }
         report(line);
         trace("non-proceed dialog event received, code: [7]");
@@ -249,6 +257,9 @@ public:
         run_dialog(dialog);
         update_dialog_ = nullptr;
         trace("update dialog closed, result: [0]");
+        return dialog.pressed == remind_button ? DialogAnswer::remind_later
+               : dialog.pressed == skip_button ? DialogAnswer::skip_version
+                                               : DialogAnswer::closed;
     }
     void bring_update_dialog_to_front() override {
         if (update_dialog_ != nullptr) {
@@ -505,6 +516,7 @@ private:
             trace("non-proceed dialog event received, code: [5]");
         }
         dialog.ended = true;
+        dialog.pressed = button;
     }
 
     // Carries out one user action while the dialog is up; false when it had nothing to act on.
@@ -528,6 +540,12 @@ private:
             }
             return dialog.update;
         case Action::close: press(dialog, dialog.update ? cancel_button : close_button); return true;
+        case Action::remind:
+        case Action::skip:
+            if (dialog.choices) {
+                press(dialog, action.kind == Action::remind ? remind_button : skip_button);
+            }
+            return dialog.choices;
         case Action::link: {
             const auto links = visible_links(dialog);
             if (action.link_number < 1 || action.link_number > links.size()) {

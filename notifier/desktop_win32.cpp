@@ -53,6 +53,9 @@ constexpr UINT_PTR timer_count = 3;
 constexpr TASKDIALOG_FLAGS dialog_flags =
     TDF_ENABLE_HYPERLINKS | TDF_ALLOW_DIALOG_CANCELLATION | TDF_EXPAND_FOOTER_AREA | TDF_SIZE_TO_CONTENT;
 static_assert(dialog_flags == 0x01000049, "links, cancellation, footer expansion, sized to content");
+// The ids of the dialog's own buttons, beside the common Cancel (IDCANCEL, 2).
+constexpr int remind_button = 101, skip_button = 102;
+
 // The browser is started before the program ends, and a failure is ours to report.
 constexpr ULONG launch_flags = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
 static_assert(launch_flags == 0x500, "synchronous, no shell error box");
@@ -143,7 +146,11 @@ public:
         return NoticeAttention{state == QUNS_ACCEPTS_NOTIFICATIONS, notification_states[state - QUNS_NOT_PRESENT]};
     }
 
-    void run_update_dialog() override {
+    DialogAnswer run_update_dialog(bool offer_choices) override {
+        const std::u16string remind_label = load_resource_string(string_remind_label);
+        const std::u16string skip_label = load_resource_string(string_skip_label);
+        const TASKDIALOG_BUTTON choices[] = {{remind_button, wide(remind_label.c_str())},
+                                             {skip_button, wide(skip_label.c_str())}};
         const std::u16string title = load_resource_string(string_dialog_title);
         const std::u16string expand_label = load_resource_string(string_expand_label);
         const std::u16string address = load_resource_string(string_download_address);
@@ -156,6 +163,8 @@ public:
         config.hInstance = instance_;
         config.dwFlags = dialog_flags;
         config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
+        config.pButtons = offer_choices ? choices : nullptr;
+        config.cButtons = offer_choices ? 2 : 0;
         config.pszWindowTitle = wide(title.c_str());
         config.pszMainIcon = MAKEINTRESOURCEW(IDI_NOTIFICATIONICON);
         config.pszMainInstruction = wide(notifier_state.update_header.c_str());
@@ -167,8 +176,13 @@ public:
         config.lpCallbackData = reinterpret_cast<LONG_PTR>(this);
         config.cxWidth = 0;
         trace("is due to show update dialog");
-        const HRESULT result = TaskDialogIndirect(&config, nullptr, nullptr, nullptr);
+        int pressed = 0;
+        const HRESULT result = TaskDialogIndirect(&config, &pressed, nullptr, nullptr);
         trace("update dialog closed, result: [" + checker::to_string(static_cast<int32_t>(result)) + "]");
+        return result != S_OK            ? DialogAnswer::closed
+               : pressed == remind_button ? DialogAnswer::remind_later
+               : pressed == skip_button   ? DialogAnswer::skip_version
+                                          : DialogAnswer::closed;
     }
     void bring_update_dialog_to_front() override {
         if (open_dialog_ != nullptr) {

@@ -1,4 +1,4 @@
-// The administrator's policy as the notifier sees it: whether notices may be shown.
+// The administrator's policy as the notifier sees it.
 #include "notifier/notifier_policy.hpp"
 
 #include <exception>
@@ -11,7 +11,7 @@
 
 namespace notifier {
 
-bool notices_allowed_by_policy() noexcept {
+NoticePolicy notice_policy() noexcept {
     try {
         const std::string vendor = checker::narrow(load_resource_string(string_vendor_folder));
         const checker::UpdatePolicy policy = checker::system_update_policy(vendor);
@@ -21,11 +21,10 @@ bool notices_allowed_by_policy() noexcept {
         if (!policy.show_notifications) {
             trace("notices are turned off by policy (ShowNotifications)");
         }
-        return policy.show_notifications;
+        return NoticePolicy{policy.show_notifications, policy.allow_user_choices};
     } catch (const std::exception& failure) {
-        // A policy that cannot be read is one that is not set.
         trace(std::string("ERROR: ") + failure.what());
-        return true;
+        return NoticePolicy{};
     }
 }
 

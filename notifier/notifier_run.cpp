@@ -2,8 +2,10 @@
 #include "notifier/notifier_run.hpp"
 
 #include <cstdint>
+#include <ctime>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "notifier/desktop.hpp"
@@ -12,6 +14,7 @@
 #include "notifier/notifier_session.hpp"
 #include "notifier/notifier_state.hpp"
 #include "notifier/resource_strings.hpp"
+#include "notifier/user_choice.hpp"
 #include "support/diagnostic_text.hpp"
 #include "support/json_helpers.hpp"
 #include "support/paths.hpp"
@@ -38,9 +41,14 @@ bool tracing_requested(const std::u16string& command_line) {
     return command_line.size() >= 2 && command_line.compare(command_line.size() - 2, 2, u"-v") == 0;
 }
 
-// Loads version.json and the shipped version and fills the texts of the notifier state;
-// true (GO) when the stored version_number is greater. Any failure gives false.
-bool decide_mode() noexcept {
+std::string choice_path() {
+    return update_folder() + "choice.json";
+}
+
+// Loads version.json and the shipped version and fills the texts of the notifier state; the
+// stored version_number (GO) when it is greater and the user's choice (when allowed) does not
+// hold it back. Any failure gives nothing.
+std::optional<uint64_t> decide_mode(bool allow_user_choices) noexcept {
     try {
         const std::string shipped_version = checker::narrow(load_resource_string(string_shipped_version));
         trace("shipped version extracted, version_number: [" + shipped_version + "]");
@@ -70,10 +78,37 @@ bool decide_mode() noexcept {
         notifier_state.balloon_icon_path = checker::widen(icon_path);
         trace("balloon icon resolved, path: [" + icon_path + "]");
 
-        return stored.version_number > checker::parse_uint64(shipped_version);
+        if (stored.version_number <= checker::parse_uint64(shipped_version)) {
+            return std::nullopt;
+        }
+        if (allow_user_choices) {
+            const std::optional<std::string> reason =
+                held_back_by(load_user_choice(choice_path()), stored.version_number, std::time(nullptr));
+            if (reason) {
+                trace(*reason);
+                return std::nullopt;
+            }
+        }
+        return stored.version_number;
     } catch (const std::exception& failure) {
         trace_failure(failure);
-        return false;
+        return std::nullopt;
+    }
+}
+
+// Keeps what the user chose for this version; a choice that cannot be kept is a failed run.
+int keep_choice(DialogAnswer answer, uint64_t version_number) {
+    const std::optional<UserChoice> choice = choice_from_answer(answer, version_number, std::time(nullptr));
+    if (!choice) {
+        return 0;
+    }
+    try {
+        store_user_choice(*choice, choice_path());
+        trace("user choice stored, path: [" + choice_path() + "]");
+        return 0;
+    } catch (const std::exception& failure) {
+        trace_failure(failure);
+        return 1;
     }
 }
 
@@ -90,16 +125,18 @@ void write_trace_file() noexcept {
 }
 
 // Shows the notice on the desktop until the user or the taskbar ends the run; returns its status.
-int run_go_mode() {
+int run_go_mode(uint64_t version_number, bool offer_choices) {
     const std::unique_ptr<Desktop> desktop = make_desktop();
-    NotifierSession session(*desktop, load_resource_string(string_download_address));
+    NotifierSession session(*desktop, load_resource_string(string_download_address), offer_choices);
     if (!desktop->open(session)) {
         return 1;
     }
     session.start();
     trace("is due to start message loop");
     write_trace_file();
-    return desktop->run_until_end();
+    const int status = desktop->run_until_end();
+    const int kept = keep_choice(session.answer(), version_number);
+    return status != 0 ? status : kept;
 }
 
 }  // namespace
@@ -113,14 +150,17 @@ int run_notifier(const std::u16string& command_line) {
     if (another_instance_runs(load_resource_string(string_mutex_name))) {
         trace("another instance of notifier is already running");
     } else {
-        if (!notices_allowed_by_policy() || !decide_mode()) {
+        const NoticePolicy policy = notice_policy();
+        const std::optional<uint64_t> shown_version =
+            policy.show_notices ? decide_mode(policy.allow_user_choices) : std::nullopt;
+        if (!shown_version) {
             trace("'NOGO' mode exiting");
             trace("EVENT_PROCEED 1");
         } else {
             trace("'GO' mode proceeding");
             trace("EVENT_PROCEED 0");
             try {
-                status = run_go_mode();
+                status = run_go_mode(*shown_version, policy.allow_user_choices);
             } catch (const std::exception& failure) {
                 trace_failure(failure);
                 status = 1;

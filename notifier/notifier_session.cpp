@@ -23,8 +23,8 @@ const char* const event_names[] = {"NIN_SELECT", "NIN_KEYSELECT", "NIN_BALLOONUS
 
 }  // namespace
 
-NotifierSession::NotifierSession(Desktop& desktop, std::u16string download_address)
-    : desktop_(desktop), download_address_(std::move(download_address)) {}
+NotifierSession::NotifierSession(Desktop& desktop, std::u16string download_address, bool offer_choices)
+    : desktop_(desktop), download_address_(std::move(download_address)), offer_choices_(offer_choices) {}
 
 void NotifierSession::start() {
     desktop_.start_timer(Timer::unanswered_end, unanswered_end_ms);
@@ -144,7 +144,10 @@ void NotifierSession::icon_selected(Selection how) {
         desktop_.bring_update_dialog_to_front();
     } else if (run_state_ == RunState::showing) {
         run_state_ = RunState::dialog_open;
-        desktop_.run_update_dialog();
+        answer_ = desktop_.run_update_dialog(offer_choices_);
+        if (answer_ != DialogAnswer::closed) {
+            trace(answer_ == DialogAnswer::remind_later ? "'Remind me later' selected" : "'Skip this version' selected");
+        }
         if (run_state_ != RunState::ending) {
             end_run(0);
         }

@@ -17,12 +17,15 @@ enum class RunState {
 
 class NotifierSession final : public DesktopEvents {
 public:
-    // download_address: the one link the dialog may open.
-    NotifierSession(Desktop& desktop, std::u16string download_address);
+    // download_address: the one link the dialog may open; offer_choices: whether the dialog
+    // offers "Remind me later" and "Skip this version".
+    NotifierSession(Desktop& desktop, std::u16string download_address, bool offer_choices);
 
     // Shows the icon for the first time; the desktop is open.
     void start();
     RunState state() const { return run_state_; }
+    // How the update dialog ended; closed while it has not.
+    DialogAnswer answer() const { return answer_; }
 
     void icon_selected(Selection how) override;
     void balloon_timed_out() override;
@@ -42,6 +45,8 @@ private:
 
     Desktop& desktop_;
     const std::u16string download_address_;
+    const bool offer_choices_;
+    DialogAnswer answer_ = DialogAnswer::closed;
     RunState run_state_ = RunState::waiting_for_taskbar;
     int retries_done_ = 0;
     bool retry_scheduled_ = false;

@@ -17,6 +17,8 @@ constexpr uint32_t string_package_folder = 148;
 constexpr uint32_t string_mutex_name = 149;
 constexpr uint32_t string_error_title = 150;
 constexpr uint32_t string_error_text = 151;
+constexpr uint32_t string_remind_label = 152;
+constexpr uint32_t string_skip_label = 153;
 
 // String `id` of the program's module, cut to 4095 characters; "ERROR_LOAD_RESOURCE" (traced)
 // when it is missing or empty.

@@ -65,6 +65,8 @@ UpdatePolicy read_update_policy(const PolicySource& source) {
             policy.check_for_updates = taken->number == 1;
         } else if (name == "ShowNotifications") {
             policy.show_notifications = taken->number == 1;
+        } else if (name == "AllowUserChoices") {
+            policy.allow_user_choices = taken->number == 1;
         } else {
             policy.update_check_url = taken->text;
         }

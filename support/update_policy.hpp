@@ -21,10 +21,11 @@ struct PolicyValueName {
 };
 
 // Every policy value the programs read; the policy template in windows/policy/ writes these.
-constexpr std::array<PolicyValueName, 3> policy_values{{
+constexpr std::array<PolicyValueName, 4> policy_values{{
     {"CheckForUpdates", PolicyKind::switch_value},
     {"ShowNotifications", PolicyKind::switch_value},
     {"UpdateCheckUrl", PolicyKind::address},
+    {"AllowUserChoices", PolicyKind::switch_value},
 }};
 
 // "SOFTWARE\Policies\<vendor_word>\UpdateNotifier", below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
@@ -36,6 +37,8 @@ struct UpdatePolicy {
     bool check_for_updates = true;
     bool show_notifications = true;
     std::optional<std::string> update_check_url;
+    // Whether the user may put a notice off ("Remind me later") or skip its version.
+    bool allow_user_choices = true;
     // "EVENT_POLICY ..." lines: each value in force and its origin, each value ignored and why.
     std::vector<std::string> trace_lines;
 };

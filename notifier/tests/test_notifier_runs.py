@@ -176,7 +176,7 @@ class GoTests(NotifierTestCase):
             # No policy values on POSIX.
             "EVENT_POLICY key: [SOFTWARE\\Policies\\%s\\UpdateNotifier]" % VENDOR,
             "EVENT_POLICY CheckForUpdates not configured", "EVENT_POLICY ShowNotifications not configured",
-            "EVENT_POLICY UpdateCheckUrl not configured",
+            "EVENT_POLICY UpdateCheckUrl not configured", "EVENT_POLICY AllowUserChoices not configured",
             "shipped version extracted, version_number: [%d]" % SHIPPED, "EVENT_SHIPPEDVERSION %d" % SHIPPED,
             "loading version from file, path: [%s]" % version_path, "EVENT_LOCALPATH " + version_path,
             "version loaded successfully",
@@ -292,7 +292,7 @@ class DialogTests(NotifierTestCase):
                                                     *DIALOG_CANCEL, *WINDOW_END])
                 self.assertEqual(run.showed("task dialog shown"), [
                     "task dialog shown, title: [quorvane OpenJDK update available], header: [%s], icon: [121], "
-                    "link: [%s]" % (HEADER, ADDRESS)])
+                    "link: [%s], buttons: [Remind me later, Skip this version, Cancel]" % (HEADER, ADDRESS)])
 
     def test_second_click_key_and_time_out_while_the_dialog_is_open(self):
         run = self.run_notifier("key,context,timeout,cancel")
@@ -349,6 +349,95 @@ class DialogTests(NotifierTestCase):
         self.assertIn("unexpected link not opened, href: [file:///etc/passwd]", run.events)
         self.assertNotIn("update proceed selected", run.events)
         self.assert_ends_with(run.events, [*DIALOG_CANCEL, *WINDOW_END])
+
+
+class ChoiceTests(NotifierTestCase):
+    """Remind me later and Skip this version, kept in choice.json beside version.json."""
+
+    def setUp(self):
+        super().setUp()
+        self.write_version(SHIPPED + 1)
+        self.choice_path = os.path.join(self.update, "choice.json")
+
+    def read_choice(self):
+        with open(self.choice_path, "rb") as document:
+            text = document.read()
+        self.assertTrue(text.endswith(b"}") and b"\r\n" in text and b"\n" not in text.replace(b"\r\n", b""))
+        return json.loads(text)
+
+    def write_choice(self, text):
+        with open(self.choice_path, "w", encoding="utf-8") as document:
+            document.write(text)
+
+    def assert_held_back(self, run, reason):
+        self.assert_nogo(run)
+        self.assertIn(reason, run.events)
+
+    def test_skip_holds_back_that_version_only(self):
+        run = self.run_notifier("select,skip")
+        self.assertEqual(run.status, 0)
+        self.assertIn("task dialog closed, title: [quorvane OpenJDK update available], button: [102]", run.shown)
+        self.assertIn("'Skip this version' selected", run.events)
+        self.assertEqual(self.read_choice(), {"skipped_version_number": SHIPPED + 1})
+        self.assert_held_back(self.run_notifier("session-end"),
+                              "'NOGO' mode: skipped by the user, version_number: [%d]" % (SHIPPED + 1))
+        self.write_version(SHIPPED + 2)
+        self.assertEqual(len(self.run_notifier("session-end").showed("icon added")), 1)
+
+    def test_remind_holds_back_that_version_for_24_hours(self):
+        before = int(time.time())
+        run = self.run_notifier("balloon,remind")
+        self.assertEqual(run.status, 0)
+        self.assertIn("'Remind me later' selected", run.events)
+        choice = self.read_choice()
+        self.assertEqual(choice["reminded_version_number"], SHIPPED + 1)
+        self.assertTrue(before + 86400 <= choice["remind_until"] <= int(time.time()) + 86400)
+        for hours_later, shown in [(1, False), (25, True)]:
+            with self.subTest(hours_later=hours_later):
+                # The clock moves on: the reminder falls due that much sooner.
+                until = choice["remind_until"] - hours_later * 3600
+                self.write_choice(json.dumps(dict(choice, remind_until=until)))
+                later = self.run_notifier("session-end")
+                if shown:
+                    self.assertEqual(len(later.showed("icon added")), 1)
+                else:
+                    reason = "'NOGO' mode: reminded later until: [%s]" % time.strftime(
+                        "%Y-%m-%dT%H:%M:%SZ", time.gmtime(until))
+                    self.assert_held_back(later, reason)
+        self.write_version(SHIPPED + 2)
+        self.write_choice(json.dumps(choice))
+        self.assertEqual(len(self.run_notifier("session-end").showed("icon added")), 1)
+
+    def test_a_choice_file_that_cannot_be_used_counts_as_none(self):
+        now = int(time.time())
+        cases = [
+            ("cut short", '{"skipped_version_number": ', True),
+            ("too large", json.dumps({"skipped_version_number": SHIPPED + 1, "padding": "x" * 5000}), True),
+            ("not a number", json.dumps({"skipped_version_number": str(SHIPPED + 1)}), True),
+            ("a reminder without its time", json.dumps({"reminded_version_number": SHIPPED + 1}), True),
+            # The clock was set back since the click: later never lasts longer than 24 hours.
+            ("a reminder two days ahead", json.dumps({"reminded_version_number": SHIPPED + 1,
+                                                      "remind_until": now + 2 * 86400}), False),
+        ]
+        for name, text, traced in cases:
+            with self.subTest(name):
+                self.write_choice(text)
+                run = self.run_notifier("session-end")
+                self.assertEqual(run.status, 0)
+                self.assertEqual(len(run.showed("icon added")), 1)
+                self.assertEqual(any(event.startswith("user choice not used, path: [%s], error: [" % self.choice_path)
+                                     for event in run.events), traced)
+        # The next choice replaces the file.
+        self.write_choice('{"skipped_version_number": ')
+        self.assertEqual(self.run_notifier("select,skip").status, 0)
+        self.assertEqual(self.read_choice(), {"skipped_version_number": SHIPPED + 1})
+
+    def test_a_choice_that_cannot_be_kept_fails_the_run(self):
+        os.mkdir(self.choice_path)
+        run = self.run_notifier("select,skip")
+        self.assertEqual(run.status, 1)
+        self.assertTrue(run.events[-1].startswith("ERROR: "))
+        self.assertEqual(run.showed("icon removed"), ["icon removed, tooltip: [quorvane OpenJDK update]"])
 
 
 class TaskbarTests(NotifierTestCase):

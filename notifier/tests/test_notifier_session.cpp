@@ -33,6 +33,7 @@ public:
     bool timer_starts = true;
     bool browser_starts = true;
     int busy_answers = 0;
+    notifier::DialogAnswer answer = notifier::DialogAnswer::closed;
     std::function<void()> while_dialog_open;
     Record record;
     int64_t now_ms = 0;
@@ -67,12 +68,13 @@ public:
         busy_answers -= busy ? 1 : 0;
         return {!busy, busy ? "quiet time" : "accepts notifications"};
     }
-    void run_update_dialog() override {
-        record.push_back("dialog");
+    notifier::DialogAnswer run_update_dialog(bool offer_choices) override {
+        record.push_back(offer_choices ? "dialog" : "dialog without choices");
         if (while_dialog_open) {
             while_dialog_open();
         }
         record.push_back("dialog closed");
+        return answer;
     }
     void bring_update_dialog_to_front() override { record.push_back("front"); }
     void close_update_dialog() override { record.push_back("close dialog"); }
@@ -111,7 +113,7 @@ public:
 class SessionTest : public ::testing::Test {
 protected:
     RecordingDesktop desktop;
-    notifier::NotifierSession session{desktop, download_address};
+    notifier::NotifierSession session{desktop, download_address, true};
 
     void SetUp() override {
         notifier::notifier_state.tracer.set_enabled(true);
@@ -225,7 +227,7 @@ TEST_F(SessionTest, EachEventLeadsToItsState) {
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         RecordingDesktop fresh;
-        notifier::NotifierSession run(fresh, download_address);
+        notifier::NotifierSession run(fresh, download_address, true);
         fresh.open(run);
         fresh.taskbar_up = test.taskbar_up;
         run.start();
@@ -244,6 +246,35 @@ TEST_F(SessionTest, ABalloonHeldBackAtTheStartComesOnceTheUserCanSeeIt) {
     EXPECT_FALSE(desktop.due_ms[1]);
 }
 
+TEST_F(SessionTest, TheDialogOffersTheChoicesWhenAllowedAndTheAnswerIsKept) {
+    using notifier::DialogAnswer;
+    struct Case {
+        bool offer;
+        DialogAnswer answer;
+        const char* opened;
+        const char* last_traced;
+    };
+    const Case cases[] = {
+        {true, DialogAnswer::remind_later, "dialog", "'Remind me later' selected"},
+        {true, DialogAnswer::skip_version, "dialog", "'Skip this version' selected"},
+        {true, DialogAnswer::closed, "dialog", "'NIN_SELECT' event received"},
+        {false, DialogAnswer::closed, "dialog without choices", "'NIN_SELECT' event received"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.opened);
+        RecordingDesktop fresh;
+        fresh.answer = test.answer;
+        notifier::NotifierSession run(fresh, download_address, test.offer);
+        fresh.open(run);
+        run.start();
+        EXPECT_EQ(run.answer(), DialogAnswer::closed);
+        run.icon_selected(Selection::click);
+        EXPECT_EQ(run.answer(), test.answer);
+        EXPECT_EQ(fresh.record, (Record{"add with balloon", test.opened, "dialog closed", "end 0"}));
+        EXPECT_EQ(events().back(), test.last_traced);
+    }
+}
+
 TEST_F(SessionTest, EverySelectionOpensTheDialogAndIsTracedByItsEvent) {
     const std::pair<Selection, const char*> selections[] = {{Selection::click, "'NIN_SELECT' event received"},
                                                             {Selection::key, "'NIN_KEYSELECT' event received"},
@@ -252,7 +283,7 @@ TEST_F(SessionTest, EverySelectionOpensTheDialogAndIsTracedByItsEvent) {
     for (const auto& selection : selections) {
         SCOPED_TRACE(selection.second);
         RecordingDesktop fresh;
-        notifier::NotifierSession run(fresh, download_address);
+        notifier::NotifierSession run(fresh, download_address, true);
         fresh.open(run);
         run.start();
         run.icon_selected(selection.first);
@@ -349,7 +380,7 @@ TEST_F(SessionTest, OnlyTheDialogsOwnHttpsLinkIsOpened) {
     for (const Case& test : cases) {
         SCOPED_TRACE(test.traced);
         RecordingDesktop fresh;
-        notifier::NotifierSession run(fresh, test.configured);
+        notifier::NotifierSession run(fresh, test.configured, true);
         run.link_followed(test.followed);
         EXPECT_EQ(fresh.record, test.record);
         EXPECT_EQ(events().back(), test.traced);

@@ -89,6 +89,7 @@ class ConfigurationAndDeleteTest(CheckerTestCase):
 
         self.workspace.store_version(3)
         self.workspace.trace_file.write_text("{}")
+        (self.workspace.update_folder() / "choice.json").write_text('{"skipped_version_number": 3}')
         other = self.workspace.update_folder().parent / "other.txt"
         other.write_text("kept")
         result = self.workspace.run("--delete", config=config)
