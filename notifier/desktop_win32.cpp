@@ -165,6 +165,8 @@ public:
         config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
         config.pButtons = offer_choices ? choices : nullptr;
         config.cButtons = offer_choices ? 2 : 0;
+        // Return and the first focus stay on Cancel: a choice is only made on purpose.
+        config.nDefaultButton = IDCANCEL;
         config.pszWindowTitle = wide(title.c_str());
         config.pszMainIcon = MAKEINTRESOURCEW(IDI_NOTIFICATIONICON);
         config.pszMainInstruction = wide(notifier_state.update_header.c_str());

@@ -284,6 +284,59 @@ notifier_session_end_case() {
   notifier_end_leftovers
 }
 
+# The update dialog offers "Remind me later" and "Skip this version" (read back from its window);
+# a click on "Skip this version" writes choice.json and the next run shows nothing. With
+# AllowUserChoices=0 neither button is offered and the stored skip is ignored.
+notifier_choice_case() {
+  local dialog buttons choice number seen_choice key="HKCU\\SOFTWARE\\Policies\\$VENDOR\\UpdateNotifier"
+  choice="$(notifier_update_folder)/choice.json"
+  seen_choice="C:/${WINE_LOCAL_APP_DATA#*/drive_c/}/$VENDOR/$NOTIFIER_PACKAGE/update/choice.json"
+  number=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version_number"])' \
+    "$(notifier_update_folder)/version.json")
+  rm -f "$(notifier_trace)" "$choice"
+  wine_program_start choice-skip "$NOTIFIER_EXE" -v
+  if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 || ! wine_tray_click 1 20 ||
+    ! dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
+    fail "the update dialog opens for the choice case"
+    notifier_end_leftovers
+    return
+  fi
+  buttons=$(wine "$NOTIFIER_PROBE_EXE" buttons "$NOTIFIER_DIALOG_TITLE" | tr -d '\r')
+  expect "the update dialog has the buttons Remind me later and Skip this version" \
+    grep -qzE 'Remind me later.*Skip this version' <<<"$buttons"
+  sleep 0.5
+  notifier_screenshot dialog-with-choices
+  expect "notifier_probe.exe clicks Skip this version" wine "$NOTIFIER_PROBE_EXE" press "$NOTIFIER_DIALOG_TITLE" "Skip this version"
+  expect_equal "... the run ends with 0" 0 "$(wine_program_wait choice-skip 20)"
+  expect "... choice.json names the skipped version" grep -q '"skipped_version_number": [0-9]' "$choice"
+  trace_has "... its trace: the choice, the icon removed, the choice stored" "'Skip this version' selected" \
+    "'Shell_NotifyIconW' delete, result: [1]" "user choice stored, path: [$seen_choice]"
+  rm -f "$(notifier_trace)"
+  timeout 30 wine "$NOTIFIER_EXE" -v
+  expect_equal "the next run ends with 0 at once" 0 $?
+  trace_has "... saying the user skipped the version" "'NOGO' mode: skipped by the user, version_number: [$number]" \
+    "'NOGO' mode exiting"
+  expect "... without adding an icon" eval '! grep -q "is due to add notification" "$(notifier_trace)"'
+
+  timeout 60 wine reg add "$key" /v AllowUserChoices /t REG_DWORD /d 0 /f /reg:64 >/dev/null 2>&1
+  rm -f "$(notifier_trace)"
+  wine_program_start choice-off "$NOTIFIER_EXE" -v
+  if wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 && wine_tray_click 1 20 &&
+    dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
+    pass "AllowUserChoices=0: the skipped version is shown again"
+    buttons=$(wine "$NOTIFIER_PROBE_EXE" buttons "$NOTIFIER_DIALOG_TITLE" | tr -d '\r')
+    expect "... and its dialog offers neither choice" eval '! grep -qE "Remind me later|Skip this version" <<<"$buttons"'
+    wine_window_focus "$dialog"
+    wine_keys Escape
+    expect_equal "... Esc ends the run with 0" 0 "$(wine_program_wait choice-off 20)"
+  else
+    fail "AllowUserChoices=0: the skipped version is shown again"
+    notifier_end_leftovers
+  fi
+  timeout 60 wine reg delete "$key" /f /reg:64 >/dev/null 2>&1
+  rm -f "$choice"
+}
+
 # What Wine cannot show: the balloon's picture is a 128 x 128 icon made by the notifier's own
 # loader; the manifests say how Windows starts the programs: the notifier per-monitor DPI aware
 # (v2, else v1), all three with the caller's rights.

@@ -8,6 +8,8 @@
 //        notifier_probe.exe icon              the notifier's icon is in the notification area
 //        notifier_probe.exe dialog TITLE      the window TITLE is visible, owned by no window and not a tool
 //                                             window, so it has its own taskbar button
+//        notifier_probe.exe buttons TITLE     prints the texts of the buttons of the window TITLE, one a line
+//        notifier_probe.exe press TITLE TEXT  clicks the button TEXT of the window TITLE
 //        notifier_probe.exe picture FILE      the loader's icon made from the bitmap FILE is 128 x 128,
 //                                             32 bits, transparent in the corner and opaque in the middle
 //        notifier_probe.exe manifest EXE      prints the DPI awareness and the execution level that
@@ -16,6 +18,8 @@
 // mingw-w64 cross compiler together with the notifier's loader; never run on the host.
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "notifier/balloon_picture.hpp"
 
@@ -91,6 +95,47 @@ int check_dialog(const wchar_t* title) {
     const bool visible = IsWindowVisible(dialog) != FALSE;
     std::printf("owned: %d, tool window: %d, visible: %d\n", owned, tool, visible);
     return !owned && !tool && visible ? 0 : 1;
+}
+
+// The dialog's button windows and their texts.
+std::vector<std::pair<HWND, std::wstring>> dialog_buttons(const wchar_t* title) {
+    std::vector<std::pair<HWND, std::wstring>> buttons;
+    const HWND dialog = FindWindowW(nullptr, title);
+    if (dialog == nullptr) {
+        return buttons;
+    }
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM found) -> BOOL {
+            wchar_t kind[32] = {};
+            wchar_t text[256] = {};
+            GetClassNameW(child, kind, 32);
+            GetWindowTextW(child, text, 256);
+            if (lstrcmpiW(kind, L"Button") == 0) {
+                reinterpret_cast<std::vector<std::pair<HWND, std::wstring>>*>(found)->emplace_back(child, text);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&buttons));
+    return buttons;
+}
+
+int print_buttons(const wchar_t* title) {
+    const auto buttons = dialog_buttons(title);
+    for (const auto& button : buttons) {
+        std::printf("%ls\n", button.second.c_str());
+    }
+    return buttons.empty() ? 1 : 0;
+}
+
+int press_button(const wchar_t* title, const wchar_t* text) {
+    for (const auto& button : dialog_buttons(title)) {
+        if (button.second == text) {
+            return PostMessageW(button.first, BM_CLICK, 0, 0) ? 0 : 1;
+        }
+    }
+    std::printf("no such button\n");
+    return 1;
 }
 
 // The alpha of the colour bitmap's pixel (x, y), counted from the top left, or -1.
@@ -181,6 +226,12 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"dialog" && argc == 3) {
         return check_dialog(argv[2]);
     }
+    if (command == L"buttons" && argc == 3) {
+        return print_buttons(argv[2]);
+    }
+    if (command == L"press" && argc == 4) {
+        return press_button(argv[2], argv[3]);
+    }
     if (command == L"picture" && argc == 3) {
         return check_picture(argv[2]);
     }
@@ -188,6 +239,7 @@ int wmain(int argc, wchar_t** argv) {
         return check_manifest(argv[2]);
     }
     std::fprintf(stderr, "usage: notifier_probe.exe window | restart | timeout | end-session | icon | dialog TITLE |"
+                         " buttons TITLE | press TITLE TEXT |"
                          " picture FILE | manifest EXE\n");
     return 2;
 }

@@ -123,6 +123,7 @@ if wine_session_wait_for 30 test -f "$METADATA_SERVICE"; then
   notifier_taskbar_restart_case
   notifier_notice_stays_case
   notifier_session_end_case
+  notifier_choice_case
   notifier_picture_and_manifest_case
   notifier_without_bitmap_case
 else
