@@ -181,6 +181,11 @@ public:
         int pressed = 0;
         const HRESULT result = TaskDialogIndirect(&config, &pressed, nullptr, nullptr);
         trace("update dialog closed, result: [" + checker::to_string(static_cast<int32_t>(result)) + "]");
+        // Ended while the dialog was up (the session's end): its modal loop may have taken the
+        // quit message meant for ours.
+        if (!window_.valid()) {
+            PostQuitMessage(exit_status_);
+        }
         return result != S_OK            ? DialogAnswer::closed
                : pressed == remind_button ? DialogAnswer::remind_later
                : pressed == skip_button   ? DialogAnswer::skip_version

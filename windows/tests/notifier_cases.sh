@@ -263,25 +263,31 @@ notifier_notice_stays_case() {
 }
 
 # The session's end (WM_QUERYENDSESSION, then WM_ENDSESSION from notifier_probe.exe) removes the
-# icon and ends the run with 0 at once.
+# icon and ends the run with 0 at once, also while the update dialog is open.
 notifier_session_end_case() {
-  rm -f "$(notifier_trace)"
-  wine_program_start session-end "$NOTIFIER_EXE" -v
-  if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 || ! wine_tray_locate 20 >/dev/null; then
-    fail "GO run for the session's end shows its icon"
+  local with_dialog label
+  for with_dialog in no yes; do
+    label="session's end$([ "$with_dialog" = yes ] && echo " with the dialog open")"
+    rm -f "$(notifier_trace)"
+    wine_program_start session-end "$NOTIFIER_EXE" -v
+    if ! wine_file_wait_line "$(notifier_trace)" 'is due to start message loop' 30 || ! wine_tray_locate 20 >/dev/null ||
+      { [ "$with_dialog" = yes ] && ! { wine_tray_click 1 20 && wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20 >/dev/null; }; }; then
+      fail "GO run for the $label shows its icon"
+      notifier_end_leftovers
+      continue
+    fi
+    expect "$label: notifier_probe.exe ends the session for the notifier (it may end)" \
+      wine "$NOTIFIER_PROBE_EXE" end-session
+    expect_equal "... the run ends with 0" 0 "$(wine_program_wait session-end 10)"
+    trace_has "... its trace: WM_ENDSESSION, then the icon removed" \
+      "'WM_ENDSESSION' event received" "'WM_DESTROY' event received" "'Shell_NotifyIconW' delete, result: [1]"
+    if wine "$NOTIFIER_PROBE_EXE" icon >/dev/null; then
+      fail "... and no icon is left"
+    else
+      pass "... and no icon is left"
+    fi
     notifier_end_leftovers
-    return
-  fi
-  expect "notifier_probe.exe ends the session for the notifier (it may end)" wine "$NOTIFIER_PROBE_EXE" end-session
-  expect_equal "... the run ends with 0" 0 "$(wine_program_wait session-end 10)"
-  trace_has "... its trace: WM_ENDSESSION, then the icon removed" \
-    "'WM_ENDSESSION' event received" "'WM_DESTROY' event received" "'Shell_NotifyIconW' delete, result: [1]"
-  if wine "$NOTIFIER_PROBE_EXE" icon >/dev/null; then
-    fail "... and no icon is left"
-  else
-    pass "... and no icon is left"
-  fi
-  notifier_end_leftovers
+  done
 }
 
 # The update dialog offers "Remind me later" and "Skip this version" (read back from its window);
