@@ -22,8 +22,8 @@ std::string last_event() {
 
 TEST(ResourceStrings, MissingEntryIsTracedAndGivesThePlaceholder) {
     notifier::notifier_state.tracer.set_enabled(true);
-    EXPECT_EQ(notifier::load_resource_string(152), u"ERROR_LOAD_RESOURCE");
-    EXPECT_EQ(last_event(), "error loading resource, uid: [152]");
+    EXPECT_EQ(notifier::load_resource_string(199), u"ERROR_LOAD_RESOURCE");
+    EXPECT_EQ(last_event(), "error loading resource, uid: [199]");
     notifier::notifier_state.tracer.set_enabled(false);
 }
 
