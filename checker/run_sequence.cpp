@@ -17,6 +17,7 @@
 #include "checker/console.hpp"
 #include "checker/http_transfer.hpp"
 #include "checker/release_package.hpp"
+#include "checker/release_plan.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
@@ -72,6 +73,11 @@ double random_fraction() {
         const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
         return static_cast<double>(static_cast<uint64_t>(ticks) % 1000) / 1000.0;
     }
+}
+
+// A machine's rollout group, drawn once.
+int32_t random_rollout_group() {
+    return static_cast<int32_t>(random_fraction() * rollout_groups) % rollout_groups;
 }
 
 void trace_lines(Tracer& tracer, const std::vector<std::string>& lines) {
@@ -154,6 +160,12 @@ int end_run(const RunEnd& end, Tracer& tracer, const CheckerConfig& config) noex
     return end.status;
 }
 
+// An INFO line in the middle of a run, traced and printed as end_run prints its own.
+void info_line(Tracer& tracer, const std::string& message) {
+    tracer.add(message);
+    console_line(ConsoleStream::output, current_timestamp() + tracer.cleaner().clean(" INFO: " + message), &tracer);
+}
+
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
 // A writer killed between creating its temporary file and renaming it leaves that file behind;
 // it goes too, or the update folder could not be removed.
@@ -234,6 +246,36 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         require_artifact_version_number(remote_number);
         tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
         tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));
+
+        const ReleasePlan plan = release_plan_from_json(document->get(), now);
+        if (local_number != 0 && is_withdrawn(plan, local_number)) {
+            // A release taken back: its notice stops, and the one before it can be announced again.
+            delete_file(version_path);
+            if (file_exists(version_path)) {
+                throw CheckerException("Cannot remove withdrawn version descriptor: [" + version_path + "]");
+            }
+            info_line(tracer, "stored version withdrawn, removed: [" + version_path + "] version_number: [" +
+                                  to_string(local_number) + "]");
+            local_number = 0;
+        }
+        if (remote_number > local_number && is_withdrawn(plan, remote_number)) {
+            tracer.add("remote version withdrawn, not stored, version number: [" + to_string(remote_number) + "]");
+            save_check_state(state_after_success(state, now), state_path, tracer);
+            return end_run({0, "", ""}, tracer, config);
+        }
+        if (remote_number > local_number && plan.rollout) {
+            if (state.rollout_group < 0) {
+                state.rollout_group = random_rollout_group();
+            }
+            const uint64_t due = rollout_due_time(*plan.rollout, state.rollout_group);
+            if (now < due) {
+                // Not processed to its end: no validators kept, or a 304 would hide the release when due.
+                tracer.add("release not yet due for this machine, rollout group: [" + to_string(state.rollout_group) +
+                           "], due: [" + utc_time_text(due) + "]");
+                save_check_state(state_after_success(state, now), state_path, tracer);
+                return end_run({0, "", ""}, tracer, config);
+            }
+        }
 
         if (remote_number > local_number) {
             dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
