@@ -144,6 +144,7 @@ CheckerConfig load_config(const JsonHandle& document, const std::string& executa
     read.text("metadata_signature_url", config.metadata_signature_url);
     // 0 would take any age: a limit that is written down is one.
     read.required_number("metadata_max_age_days", config.metadata_max_age_days, 1);
+    read.number("min_check_interval_minutes", config.min_check_interval_minutes);
 
     resolve_file_name(config.curl_sslcert_filename, executable_directory);
     resolve_file_name(config.curl_sslkey_filename, executable_directory);
@@ -161,6 +162,9 @@ CheckerConfig config_under_policy(CheckerConfig config, const UpdatePolicy& poli
                                    without_user_info(url) + "]");
         }
         config.remote_version_url = url;
+    }
+    if (policy.check_interval_minutes) {
+        config.min_check_interval_minutes = *policy.check_interval_minutes;
     }
     return config;
 }

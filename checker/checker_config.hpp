@@ -60,6 +60,8 @@ struct CheckerConfig {
     std::string metadata_signature_url;
     // The oldest signature timestamp taken, in days; 0 (the key left out) takes any age.
     uint32_t metadata_max_age_days = 0;
+    // No request within this many minutes of the last successful check; 0 checks at every run.
+    uint32_t min_check_interval_minutes = 0;
 };
 
 // Takes each key that has an accepted value; every other key keeps its default. Relative
@@ -71,7 +73,7 @@ struct CheckerConfig {
 CheckerConfig load_config(const JsonHandle& document, const std::string& executable_directory);
 
 // The configuration the checks run with: the policy's UpdateCheckUrl, when set, replaces
-// remote_version_url. Throws when that address is not an https:// address.
+// remote_version_url, its CheckIntervalMinutes min_check_interval_minutes. Throws when that address is not an https:// address.
 CheckerConfig config_under_policy(CheckerConfig config, const UpdatePolicy& policy);
 
 // True for "/x", "\x", "\\server\share" and drive paths such as "C:\x" or "C:/x".

@@ -1,6 +1,8 @@
 // Owners of libcurl's global state, multi handle and easy handle, with typed option setters.
 #include "checker/curl_owners.hpp"
 
+#include <utility>
+
 #include "support/checker_exception.hpp"
 #include "support/diagnostic_text.hpp"
 
@@ -168,6 +170,38 @@ void CurlEasy::set_option_pointer(CURLoption option, void* value) {
     if (curl_easy_setopt(handle_.get(), option, value) != CURLE_OK) {
         throw CheckerException("Error setting option: [" + option_text(option) + "]");
     }
+}
+
+void CurlEasy::set_request_headers(const std::vector<std::string>& lines) {
+    if (lines.empty()) {
+        return;
+    }
+    ScopedResource<CurlHeaderLines> list;
+    for (const std::string& line : lines) {
+        // curl_slist_append leaves the list as it was when it fails.
+        curl_slist* longer = curl_slist_append(list.get(), line.c_str());
+        if (longer == nullptr) {
+            throw CheckerException(setopt_failure(CURLOPT_HTTPHEADER, line));
+        }
+        if (!list.valid()) {
+            list = ScopedResource<CurlHeaderLines>(longer);
+        }
+    }
+    const CURLcode code = curl_easy_setopt(handle_.get(), CURLOPT_HTTPHEADER, list.get());
+    if (code != CURLE_OK) {
+        throw CheckerException(setopt_failure(CURLOPT_HTTPHEADER, lines.front()));
+    }
+    request_headers_ = std::move(list);
+}
+
+int64_t CurlEasy::get_info_offset(CURLINFO info) const {
+    curl_off_t value = -1;
+    const CURLcode code = curl_easy_getinfo(handle_.get(), info, &value);
+    if (code != CURLE_OK) {
+        throw CheckerException("cURL curl_easy_getinfo error: [" + to_string(static_cast<int32_t>(code)) + "]," +
+                               " option: [" + to_string(static_cast<int32_t>(info)) + "]");
+    }
+    return static_cast<int64_t>(value);
 }
 
 int32_t CurlEasy::get_info_long(CURLINFO info) const {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <curl/curl.h>
 
@@ -28,6 +29,12 @@ struct CurlEasyHandle {
     using Value = CURL*;
     static Value empty() noexcept { return nullptr; }
     static void close(Value value) noexcept { curl_easy_cleanup(value); }
+};
+
+struct CurlHeaderLines {
+    using Value = curl_slist*;
+    static Value empty() noexcept { return nullptr; }
+    static void close(Value value) noexcept { curl_slist_free_all(value); }
 };
 
 class CurlMulti {
@@ -89,11 +96,18 @@ public:
     void set_option_flags(CURLoption option, unsigned long value);
     // A null pointer is not applied.
     void set_option_pointer(CURLoption option, void* value);
+    // Request header lines ("Name: value") of every later transfer of the handle; the list lives
+    // as long as the handle. An empty list sets nothing.
+    void set_request_headers(const std::vector<std::string>& lines);
     // -1 when libcurl leaves the value untouched.
     int32_t get_info_long(CURLINFO info) const;
+    // The same for a value libcurl gives as a curl_off_t (the _T times).
+    int64_t get_info_offset(CURLINFO info) const;
 
 private:
     CurlMulti& multi_;
+    // Declared before the handle, so that it is freed after curl_easy_cleanup.
+    ScopedResource<CurlHeaderLines> request_headers_;
     ScopedResource<CurlEasyHandle> handle_;
 };
 

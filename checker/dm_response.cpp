@@ -51,6 +51,14 @@ json_t* loaded_json_hook(json_t* value) {
     set_string_field(descriptor, "ui_balloon_text", announcement);
     set_string_field(descriptor, "ui_update_header", announcement);
     set_string_field(descriptor, "ui_update_text", update_text);
+    // The vendor's steering members ride along for the run; version.json never holds them.
+    const json_t* first = json_array_get(dm_response.get(), 0);
+    for (const char* member : {"phased_rollout", "withdrawn_version_numbers"}) {
+        json_t* value = json_object_get(first, member);
+        if (value != nullptr && json_object_set(descriptor.get(), member, value) != 0) {
+            throw CheckerException("Cannot set JSON member, field: [" + std::string(member) + "]");
+        }
+    }
     return descriptor.release();
 }
 

@@ -59,10 +59,10 @@ std::size_t data_callback(char* data, std::size_t size, std::size_t count, void*
     }
 }
 
-std::size_t header_callback(char* /*data*/, std::size_t size, std::size_t count, void* user) {
+std::size_t header_callback(char* data, std::size_t size, std::size_t count, void* user) {
     CurlTransfer& transfer = *static_cast<CurlTransfer*>(user);
     try {
-        transfer.receive_header();
+        transfer.receive_header(data, size * count);
         return size * count;
     } catch (const std::exception& failure) {
         return fail_callback(transfer, failure.what());
@@ -113,7 +113,8 @@ CurlTransfer::CurlTransfer(const CheckerConfig& config, Tracer& tracer, const Ru
       verifier_(verifier),
       multi_(multi),
       easy_(easy),
-      target_(target) {}
+      target_(target),
+      answer_(target.answer != nullptr ? target.answer : &own_answer_) {}
 
 CurlTransfer::~CurlTransfer() {
     if (!tracer_.is_enabled() || body_size_ == 0) {
@@ -145,6 +146,7 @@ void CurlTransfer::apply_options(const ProxyChoice& proxy) {
     easy_.set_option_function(CURLOPT_WRITEFUNCTION, data_callback, "CURLOPT_WRITEFUNCTION");
     easy_.set_option_pointer(CURLOPT_HEADERDATA, this);
     easy_.set_option_function(CURLOPT_HEADERFUNCTION, header_callback, "CURLOPT_HEADERFUNCTION");
+    easy_.set_request_headers(target_.request_headers);
     if (config_.curl_force_http_10) {
         easy_.set_option_constant(CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0, "CURLOPT_HTTP_VERSION");
     }
@@ -321,6 +323,7 @@ TransferEnd CurlTransfer::read_transfer_end() {
     end.response_code = response_code_;
     end.deadline_expired = deadline_.expired();
     end.proxy_left = next_proxy_ < proxy_choice_.next_proxies.size();
+    end.conditional = !target_.request_headers.empty();
     return end;
 }
 
@@ -342,11 +345,19 @@ bool CurlTransfer::follow_transfer_end() {
     }
     trace("connection closed, headers: [" + to_string(headers_received_) + "]");
     trace("connection closed, response_code: [" + to_string(response_code_) + "]");
+    answer_->headers_received = headers_received_;
+    answer_->response_code = response_code_;
+    // The handshake with the server itself took place: it took the connection.
+    answer_->server_reached = easy_.get_info_offset(CURLINFO_APPCONNECT_TIME_T) > 0;
     switch (next) {
     case TransferNext::no_response:
         throw CheckerException("HTTP connection error");
     case TransferNext::error_status:
         throw CheckerException("HTTP error returned from server, response_code: [" + to_string(response_code_) + "]");
+    case TransferNext::not_modified:
+        not_modified_ = true;
+        trace("document not modified since the last check (304)");
+        break;
     case TransferNext::next_proxy:
     case TransferNext::body_handed_on:
         break;
@@ -385,8 +396,8 @@ std::size_t CurlTransfer::receive_data(const char* data, std::size_t size, std::
     if (total_received_ > target_.max_response_size_bytes) {
         throw CheckerException(target_.limit_name + (" exceeded: [" + to_string(total_received_) + "]"));
     }
-    if (response_code_ >= 400) {
-        // An error page is never parsed: otherwise a JSON error body that completes before
+    if (response_code_ >= 400 || (response_code_ == 304 && !target_.request_headers.empty())) {
+        // An error page (or a 304's) is never parsed: otherwise a JSON error body that completes before
         // the transfer ends would pass as a document. The end-of-transfer check reports it.
         trace("error response body skipped, size: [" + to_string(static_cast<uint64_t>(delivered)) + "]");
         return delivered;
@@ -412,9 +423,10 @@ void CurlTransfer::read_to_end() {
     }
 }
 
-void CurlTransfer::receive_header() {
+void CurlTransfer::receive_header(const char* data, std::size_t length) {
     headers_received_ = true;
     response_code_ = easy_.get_info_long(CURLINFO_RESPONSE_CODE);
+    take_header_line(*answer_, std::string(data, length));
 }
 
 void CurlTransfer::record_callback_error(const std::string& text) {
@@ -424,14 +436,15 @@ void CurlTransfer::record_callback_error(const std::string& text) {
 namespace {
 
 // Parses the document while it arrives; with a hash, receives it to its end so that the hash
-// covers every byte. Returns the parsed value before the load hook.
-JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
-                          VerifierContext& verifier, CurlMulti& multi, const ProxyChoice& proxy,
-                          Blake2bHash* body_hash) {
+// covers every byte. Returns the parsed value before the load hook; none for a 304.
+std::optional<JsonHandle> parse_document(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                                         VerifierContext& verifier, CurlMulti& multi, const ProxyChoice& proxy,
+                                         Blake2bHash* body_hash, const Revalidation& revalidation,
+                                         FetchReport& report) {
     CurlEasy easy(multi, curl_easy_init());
     CurlTransfer transfer(config, tracer, deadline, verifier, multi, easy,
                           {config.remote_version_url, "EVENT_URL", config.max_response_size_bytes,
-                           "'max_response_size_bytes'", body_hash});
+                           "'max_response_size_bytes'", body_hash, &report.answer, revalidation.request_headers});
     transfer.apply_options(proxy);
     tracer.add("curl init complete");
 
@@ -442,9 +455,13 @@ JsonHandle parse_document(const CheckerConfig& config, Tracer& tracer, const Run
         if (body_hash != nullptr) {
             transfer.read_to_end();
         }
-        return document;
+        return std::optional<JsonHandle>(std::move(document));
     }
     const std::string& callback_errors = transfer.callback_errors();
+    if (transfer.not_modified() && callback_errors.empty()) {
+        report.not_modified = true;
+        return std::nullopt;
+    }
     if (!callback_errors.empty() && error.line == 1 && error.column == 0 && error.position == 0) {
         throw CheckerException("HTTP connection error: [" + callback_errors + "]");
     }
@@ -496,6 +513,16 @@ uint64_t unix_time_seconds() {
 
 JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
                               const ProxySources& proxy_sources) {
+    FetchReport report;
+    // An unconditional request is never answered with "not modified".
+    std::optional<JsonHandle> document = load_json_from_url(config, tracer, deadline, Revalidation{}, report,
+                                                            proxy_sources);
+    return std::move(*document);
+}
+
+std::optional<JsonHandle> load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                                             const Revalidation& revalidation, FetchReport& report,
+                                             const ProxySources& proxy_sources) {
     // Declared in acquisition order, so they are released in reverse: easy handles (removed from
     // the multi handle, then cleaned up), multi handle (and its cached connections, whose OpenSSL
     // contexts hold the verifier's context), the verifier's context, global state.
@@ -512,13 +539,29 @@ JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const
         hide_user_info(tracer.cleaner(), next);
     }
     if (config.metadata_public_keys.empty()) {
-        return adopt_json(parse_document(config, tracer, deadline, verifier, multi, proxy, nullptr).release());
+        std::optional<JsonHandle> document =
+            parse_document(config, tracer, deadline, verifier, multi, proxy, nullptr, revalidation, report);
+        if (!document) {
+            return std::nullopt;
+        }
+        return adopt_json(document->release());
     }
     Blake2bHash body_hash;
-    JsonHandle document = parse_document(config, tracer, deadline, verifier, multi, proxy, &body_hash);
+    std::optional<JsonHandle> document =
+        parse_document(config, tracer, deadline, verifier, multi, proxy, &body_hash, revalidation, report);
     const std::string signature = fetch_signature(config, tracer, deadline, verifier, multi, proxy);
-    check_metadata_signature(config, signature, body_hash.finish(), unix_time_seconds(), tracer);
-    return adopt_json(document.release());
+    // A 304 never weakens the check: the signature, fetched all the same, must fit the document
+    // last verified, and be fresh by the age limit; re-signing the unchanged document shows that.
+    if (!document && !revalidation.verified_digest) {
+        throw CheckerException("not modified (304), but no verified document is stored");
+    }
+    const Blake2bDigest digest = document ? body_hash.finish() : *revalidation.verified_digest;
+    check_metadata_signature(config, signature, digest, unix_time_seconds(), tracer);
+    report.verified_digest = digest;
+    if (!document) {
+        return std::nullopt;
+    }
+    return adopt_json(document->release());
 }
 
 }  // namespace checker

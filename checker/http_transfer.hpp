@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "checker/certificate_verifier.hpp"
 #include "checker/checker_config.hpp"
@@ -41,6 +43,10 @@ struct TransferTarget {
     // The limit as a failure names it ("'max_response_size_bytes'").
     const char* limit_name;
     Blake2bHash* body_hash;
+    // Where the server's answer is kept past the transfer's end (also when it fails); null: not kept.
+    ServerAnswer* answer = nullptr;
+    // Request header lines; the validators make the request conditional.
+    std::vector<std::string> request_headers{};
 };
 
 // How much of a response the trace shows.
@@ -68,8 +74,10 @@ public:
     void read_to_end();
     // Takes one delivery of body bytes; throws when a size limit is passed.
     std::size_t receive_data(const char* data, std::size_t size, std::size_t count);
-    // Notes that headers arrived and the status libcurl reports for them.
-    void receive_header();
+    // Notes that headers arrived, the status libcurl reports for them and the header line.
+    void receive_header(const char* data, std::size_t length);
+    // The server answered a conditional request with 304: the transfer ended without a document.
+    bool not_modified() const { return not_modified_; }
 
     // Appends a callback's failure text, one per line.
     void record_callback_error(const std::string& text);
@@ -115,6 +123,24 @@ private:
     SelectFailureLimit select_failures_;
     ProxyChoice proxy_choice_{"", "none"};
     std::size_t next_proxy_ = 0;  // the entry of proxy_choice_.next_proxies tried next
+    ServerAnswer own_answer_;
+    ServerAnswer* answer_;  // target_.answer, else own_answer_
+    bool not_modified_ = false;
+};
+
+// How a check may spare the download: the validators of the document processed last, and, with
+// signing on, the digest of the last verified document, which a 304's signature must fit.
+struct Revalidation {
+    std::vector<std::string> request_headers;  // If-None-Match / If-Modified-Since; none: unconditional
+    std::optional<Blake2bDigest> verified_digest;
+};
+
+// What a download left besides the document: the server's answer (kept when it fails), whether
+// it was a 304, and the digest the signature verified (with signing on).
+struct FetchReport {
+    ServerAnswer answer;
+    bool not_modified = false;
+    std::optional<Blake2bDigest> verified_digest;
 };
 
 // Downloads remote_version_url, parsing it while it arrives, and returns the document after
@@ -123,5 +149,10 @@ private:
 // its signature fetched and checked before it is returned; any failure throws.
 JsonHandle load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
                               const ProxySources& proxy_sources = system_proxy_sources());
+// The same, conditional on revalidation's validators: none for a 304 (report.not_modified), whose
+// signature, with signing on, is fetched all the same and must verify against the stored digest.
+std::optional<JsonHandle> load_json_from_url(const CheckerConfig& config, Tracer& tracer, const RunDeadline& deadline,
+                                             const Revalidation& revalidation, FetchReport& report,
+                                             const ProxySources& proxy_sources = system_proxy_sources());
 
 }  // namespace checker

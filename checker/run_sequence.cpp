@@ -1,18 +1,23 @@
 // The checker's run: command line, configuration, then the version check or the delete mode.
 #include "checker/run_sequence.hpp"
 
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "checker/artifact_version.hpp"
+#include "checker/check_schedule.hpp"
+#include "checker/check_state.hpp"
 #include "checker/command_arguments.hpp"
 #include "checker/command_line.hpp"
 #include "checker/console.hpp"
 #include "checker/http_transfer.hpp"
 #include "checker/release_package.hpp"
+#include "checker/release_plan.hpp"
 #include "checker/run_deadline.hpp"
 #include "checker/url_text.hpp"
 #include "support/checker_exception.hpp"
@@ -47,6 +52,38 @@ std::string version_file_path(const CheckerConfig& config) {
     create_directory(folders.application);
     create_directory(folders.update);
     return folders.update + "/version.json";
+}
+
+// The checker's own state lives beside version.json.
+std::string check_state_path(const CheckerConfig& config) {
+    return configured_folders(config).update + "/check_state.json";
+}
+
+uint64_t unix_time_now() {
+    const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(since_epoch).count());
+}
+
+// A random number in [0, 1): the stretch of a back-off, so that a fleet does not come back at once.
+double random_fraction() {
+    try {
+        std::random_device device;
+        return std::uniform_real_distribution<double>(0.0, 1.0)(device);
+    } catch (...) {
+        const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+        return static_cast<double>(static_cast<uint64_t>(ticks) % 1000) / 1000.0;
+    }
+}
+
+// A machine's rollout group, drawn once.
+int32_t random_rollout_group() {
+    return static_cast<int32_t>(random_fraction() * rollout_groups) % rollout_groups;
+}
+
+void trace_lines(Tracer& tracer, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        tracer.add(line);
+    }
 }
 
 // The secrets known once the configuration is: its passwords and the user info of every address
@@ -123,19 +160,54 @@ int end_run(const RunEnd& end, Tracer& tracer, const CheckerConfig& config) noex
     return end.status;
 }
 
+// An INFO line in the middle of a run, traced and printed as end_run prints its own.
+void info_line(Tracer& tracer, const std::string& message) {
+    tracer.add(message);
+    console_line(ConsoleStream::output, current_timestamp() + tracer.cleaner().clean(" INFO: " + message), &tracer);
+}
+
 // Failures of the single calls are ignored by the file layer; only user_data_dir can throw.
 // A writer killed between creating its temporary file and renaming it leaves that file behind;
 // it goes too, or the update folder could not be removed. choice.json is the notifier's (the
 // user's answers to its notices); the checker never reads it, but removes it with the rest.
 void run_delete_mode(const CheckerConfig& config) {
     const UpdateFolders folders = configured_folders(config);
-    for (const char* name : {"/version.json", "/trace.json", "/choice.json"}) {
+    for (const char* name : {"/version.json", "/trace.json", "/choice.json", "/check_state.json"}) {
         delete_file(folders.update + name);
         remove_temporary_files(folders.update + name, 0);
     }
     remove_directory(folders.update);
     remove_directory(folders.application);
     remove_directory(folders.vendor);
+}
+
+// The download, conditional on the stored validators; a failed one leaves in the state when the
+// server may be asked again, and is thrown on.
+std::optional<JsonHandle> fetch_document(const CheckerConfig& config, Tracer& tracer, CheckState& state,
+                                         const std::string& state_path, uint64_t local_number, uint64_t now,
+                                         FetchReport& report) {
+    const bool signing = !config.metadata_public_keys.empty();
+    Revalidation revalidation;
+    revalidation.request_headers = validator_headers(state, local_number, signing);
+    if (signing) {
+        revalidation.verified_digest = digest_from_text(state.verified_digest);
+    }
+    if (!revalidation.request_headers.empty()) {
+        tracer.add("conditional request, validators of version number: [" + to_string(local_number) + "]");
+    }
+    try {
+        // One time limit for the whole transfer step, proxy lookups included.
+        const RunDeadline deadline(config.curl_timeout_millis);
+        return load_json_from_url(config, tracer, deadline, revalidation, report);
+    } catch (const std::exception&) {
+        std::vector<std::string> notes;
+        const CheckState failed = state_after_failure(state, report.answer, now, random_fraction(), notes);
+        trace_lines(tracer, notes);
+        if (!(failed == state)) {
+            save_check_state(failed, state_path, tracer);
+        }
+        throw;
+    }
 }
 
 int run_version_check(const CheckerConfig& config, Tracer& tracer) {
@@ -148,25 +220,78 @@ int run_version_check(const CheckerConfig& config, Tracer& tracer) {
         tracer.add("local version loaded, version number: [" + to_string(local_number) + "]");
         tracer.add("EVENT_LOCALVERSION " + to_string(local_number));
 
-        // One time limit for the whole transfer step, proxy lookups included.
-        const RunDeadline deadline(config.curl_timeout_millis);
-        const VersionDescriptor remote = descriptor_from_json(load_json_from_url(config, tracer, deadline));
+        const std::string state_path = check_state_path(config);
+        CheckState state = load_check_state(state_path, tracer);
+        const uint64_t now = unix_time_now();
+        std::vector<std::string> notes;
+        const std::optional<RequestHold> hold = request_hold(state, config.min_check_interval_minutes, now, notes);
+        trace_lines(tracer, notes);
+        if (hold) {
+            tracer.add(hold->message);
+            return end_run({0, hold->message, ""}, tracer, config);
+        }
+
+        FetchReport report;
+        const std::optional<JsonHandle> document =
+            fetch_document(config, tracer, state, state_path, local_number, now, report);
+        if (!document) {
+            tracer.add("nothing new, stored version kept, version number: [" + to_string(local_number) + "]");
+            save_check_state(state_after_success(state, now), state_path, tracer);
+            return end_run({0, "", ""}, tracer, config);
+        }
+        const VersionDescriptor remote = descriptor_from_json(*document);
         require_release_package(remote, this_release_package());
         const uint64_t remote_number = remote.version_number;
         require_artifact_version_number(remote_number);
         tracer.add("remote version loaded, version number: [" + to_string(remote_number) + "]");
         tracer.add("EVENT_REMOTEVERSION " + to_string(remote_number));
 
+        const ReleasePlan plan = release_plan_from_json(document->get(), now);
+        if (local_number != 0 && is_withdrawn(plan, local_number)) {
+            // A release taken back: its notice stops, and the one before it can be announced again.
+            delete_file(version_path);
+            if (file_exists(version_path)) {
+                throw CheckerException("Cannot remove withdrawn version descriptor: [" + version_path + "]");
+            }
+            info_line(tracer, "stored version withdrawn, removed: [" + version_path + "] version_number: [" +
+                                  to_string(local_number) + "]");
+            local_number = 0;
+        }
+        if (remote_number > local_number && is_withdrawn(plan, remote_number)) {
+            tracer.add("remote version withdrawn, not stored, version number: [" + to_string(remote_number) + "]");
+            save_check_state(state_after_success(state, now), state_path, tracer);
+            return end_run({0, "", ""}, tracer, config);
+        }
+        if (remote_number > local_number && plan.rollout) {
+            if (state.rollout_group < 0) {
+                state.rollout_group = random_rollout_group();
+            }
+            const uint64_t due = rollout_due_time(*plan.rollout, state.rollout_group);
+            if (now < due) {
+                // Not processed to its end: no validators kept, or a 304 would hide the release when due.
+                tracer.add("release not yet due for this machine, rollout group: [" + to_string(state.rollout_group) +
+                           "], due: [" + utc_time_text(due) + "]");
+                save_check_state(state_after_success(state, now), state_path, tracer);
+                return end_run({0, "", ""}, tracer, config);
+            }
+        }
+
         if (remote_number > local_number) {
             dump_json_to_file(storable_form(remote, config.max_json_size_bytes), version_path);
             tracer.add("remote version written, path: [" + version_path + "]");
             tracer.add("EVENT_WRITTEN " + version_path);
+            save_check_state(state_with_validators(state_after_success(state, now), report.answer, remote_number,
+                                                   report.verified_digest),
+                             state_path, tracer);
             return end_run({0,
                             "new version descriptor obtained: [" + version_path + "] old version_number: [" +
                                 to_string(local_number) + "], new version number: [" + to_string(remote_number) + "]",
                             ""},
                            tracer, config);
         }
+        save_check_state(state_with_validators(state_after_success(state, now), report.answer, local_number,
+                                               report.verified_digest),
+                         state_path, tracer);
         return end_run({0, "", ""}, tracer, config);
     } catch (const std::exception& failure) {
         return end_run({1, failure.what(),

@@ -21,6 +21,14 @@ std::string rejection(const RegistryValue& value, PolicyKind kind) {
         }
         return "";
     }
+    if (kind == PolicyKind::minutes) {
+        if (value.type != RegistryValue::Type::dword) {
+            return "not a DWORD";
+        }
+        return value.number > max_policy_minutes ? "a DWORD above " + to_string(max_policy_minutes) + ": " +
+                                                       to_string(value.number)
+                                                 : "";
+    }
     return value.type == RegistryValue::Type::text ? "" : "not a text (REG_SZ)";
 }
 
@@ -54,7 +62,7 @@ UpdatePolicy read_update_policy(const PolicySource& source) {
                 continue;
             }
             // The address is not traced: it may carry a password. The transfer traces it without one.
-            const std::string shown = entry.kind == PolicyKind::switch_value ? to_string(value->number) : "set";
+            const std::string shown = entry.kind == PolicyKind::address ? "set" : to_string(value->number);
             policy.trace_lines.push_back(source_line(name, shown, root, ""));
             taken = std::move(value);
             break;
@@ -67,6 +75,8 @@ UpdatePolicy read_update_policy(const PolicySource& source) {
             policy.show_notifications = taken->number == 1;
         } else if (name == "AllowUserChoices") {
             policy.allow_user_choices = taken->number == 1;
+        } else if (name == "CheckIntervalMinutes") {
+            policy.check_interval_minutes = taken->number;
         } else {
             policy.update_check_url = taken->text;
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,8 +13,12 @@
 
 namespace checker {
 
-// What a policy value holds: a switch (DWORD 0 or 1) or an address (REG_SZ).
-enum class PolicyKind { switch_value, address };
+// What a policy value holds: a switch (DWORD 0 or 1), an address (REG_SZ) or a number of minutes
+// (DWORD 0 to max_policy_minutes).
+enum class PolicyKind { switch_value, address, minutes };
+
+// The largest number of minutes a policy value may hold: 30 days.
+constexpr uint32_t max_policy_minutes = 43200;
 
 struct PolicyValueName {
     const char* name;
@@ -21,11 +26,12 @@ struct PolicyValueName {
 };
 
 // Every policy value the programs read; the policy template in windows/policy/ writes these.
-constexpr std::array<PolicyValueName, 4> policy_values{{
+constexpr std::array<PolicyValueName, 5> policy_values{{
     {"CheckForUpdates", PolicyKind::switch_value},
     {"ShowNotifications", PolicyKind::switch_value},
     {"UpdateCheckUrl", PolicyKind::address},
     {"AllowUserChoices", PolicyKind::switch_value},
+    {"CheckIntervalMinutes", PolicyKind::minutes},
 }};
 
 // "SOFTWARE\Policies\<vendor_word>\UpdateNotifier", below HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER.
@@ -39,6 +45,7 @@ struct UpdatePolicy {
     std::optional<std::string> update_check_url;
     // Whether the user may put a notice off ("Remind me later") or skip its version.
     bool allow_user_choices = true;
+    std::optional<uint32_t> check_interval_minutes;
     // "EVENT_POLICY ..." lines: each value in force and its origin, each value ignored and why.
     std::vector<std::string> trace_lines;
 };

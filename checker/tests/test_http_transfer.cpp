@@ -137,6 +137,7 @@ TEST(TransferOutcome, OnlyAnUnreachableProxyIsPassedOver) {
         bool expired;
         bool proxy_left;
         TransferNext next;
+        bool conditional = false;
     } cases[] = {
         {CURLE_COULDNT_CONNECT, false, -1, false, true, TransferNext::next_proxy},
         {CURLE_COULDNT_RESOLVE_PROXY, false, -1, false, true, TransferNext::next_proxy},
@@ -149,9 +150,13 @@ TEST(TransferOutcome, OnlyAnUnreachableProxyIsPassedOver) {
         {CURLE_OK, true, 200, false, false, TransferNext::body_handed_on},
         {CURLE_OK, true, 404, false, true, TransferNext::error_status},
         {CURLE_OK, false, -1, false, false, TransferNext::no_response},
+        // A 304 means "nothing new" only to a request that carried validators.
+        {CURLE_OK, true, 304, false, false, TransferNext::not_modified, true},
+        {CURLE_OK, true, 304, false, false, TransferNext::body_handed_on, false},
+        {CURLE_OK, true, 200, false, false, TransferNext::body_handed_on, true},
     };
     for (const auto& each : cases) {
-        const TransferEnd end{each.result, each.headers, each.status, each.expired, each.proxy_left};
+        const TransferEnd end{each.result, each.headers, each.status, each.expired, each.proxy_left, each.conditional};
         EXPECT_EQ(next_after_transfer(end), each.next)
             << each.result << " " << each.headers << " " << each.status << " " << each.expired << " " << each.proxy_left;
     }

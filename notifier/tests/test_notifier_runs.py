@@ -177,6 +177,7 @@ class GoTests(NotifierTestCase):
             "EVENT_POLICY key: [SOFTWARE\\Policies\\%s\\UpdateNotifier]" % VENDOR,
             "EVENT_POLICY CheckForUpdates not configured", "EVENT_POLICY ShowNotifications not configured",
             "EVENT_POLICY UpdateCheckUrl not configured", "EVENT_POLICY AllowUserChoices not configured",
+            "EVENT_POLICY CheckIntervalMinutes not configured",
             "shipped version extracted, version_number: [%d]" % SHIPPED, "EVENT_SHIPPEDVERSION %d" % SHIPPED,
             "loading version from file, path: [%s]" % version_path, "EVENT_LOCALPATH " + version_path,
             "version loaded successfully",

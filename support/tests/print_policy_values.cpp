@@ -11,7 +11,10 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", checker::policy_key_path(argv[1]).c_str());
     for (const checker::PolicyValueName& value : checker::policy_values) {
-        std::printf("%s %s\n", value.name, value.kind == checker::PolicyKind::switch_value ? "switch" : "address");
+        const char* kind = value.kind == checker::PolicyKind::switch_value ? "switch"
+                           : value.kind == checker::PolicyKind::address    ? "address"
+                                                                           : "minutes";
+        std::printf("%s %s\n", value.name, kind);
     }
     return 0;
 }

@@ -45,6 +45,9 @@ class PolicyTemplateTest(unittest.TestCase):
                 written[policy.get("valueName")] = (key, "switch")
             for text in policy.iterfind("p:elements/p:text", NS):
                 written[text.get("valueName")] = (text.get("key", key), "address")
+            for number in policy.iterfind("p:elements/p:decimal", NS):
+                self.assertEqual((number.get("minValue"), number.get("maxValue")), ("0", "43200"), policy.get("name"))
+                written[number.get("valueName")] = (number.get("key", key), "minutes")
         return written
 
     def test_key_and_value_names_are_those_the_programs_read(self):
@@ -74,6 +77,10 @@ class PolicyTemplateTest(unittest.TestCase):
             boxes = [box.get("refId") for presentation in presentations.values()
                      for box in presentation.iterfind("p:textBox", NS)]
             self.assertIn(text.get("id"), boxes)
+        for number in self.admx.iterfind("p:policies/p:policy/p:elements/p:decimal", NS):
+            boxes = [box.get("refId") for presentation in presentations.values()
+                     for box in presentation.iterfind("p:decimalTextBox", NS)]
+            self.assertIn(number.get("id"), boxes)
 
 
 if __name__ == "__main__":

@@ -92,6 +92,24 @@ class CheckerWorkspace:
     def trace_file(self) -> Path:
         return self.update_folder() / "trace.json"
 
+    @property
+    def state_file(self) -> Path:
+        return self.update_folder() / "check_state.json"
+
+    def read_state(self) -> dict:
+        return json.loads(self.state_file.read_text())
+
+    def write_state(self, **members):
+        """Replaces members of check_state.json (for example a time moved into the past)."""
+        state = self.read_state() if self.state_file.exists() else {}
+        self.update_folder().mkdir(parents=True, exist_ok=True)
+        self.state_file.write_text(json.dumps({**state, **members}))
+
+    def forget_state(self):
+        """Removes check_state.json: the next run neither waits nor revalidates."""
+        if self.state_file.exists():
+            self.state_file.unlink()
+
     def write_config(self, settings, name="config.json") -> Path:
         path = self.root / name
         path.parent.mkdir(parents=True, exist_ok=True)

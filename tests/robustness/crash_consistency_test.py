@@ -27,7 +27,7 @@ CONCURRENT_RUNS = 16
 CONCURRENT_ROUNDS = 4
 OLD_DOCUMENT = json.dumps({"version_string": "old", "version_number": 1}, indent=4).encode()
 # The dump's temporary files: target name, writer's process id, counter, random part.
-TEMPORARY_NAME = re.compile(r"^(?:version|trace)\.json\.(\d+)\.\d+\.[0-9a-f]{16}\.tmp$")
+TEMPORARY_NAME = re.compile(r"^(?:version|trace|check_state)\.json\.(\d+)\.\d+\.[0-9a-f]{16}\.tmp$")
 ABANDONED_AGE = 601  # seconds; the checker removes its temporary files once they are ten minutes old
 
 
@@ -87,10 +87,17 @@ class CheckerRunsTestCase(DmServiceMixin, unittest.TestCase):
             return False
 
     def leftovers(self):
-        """Names in the update folder other than the two documents."""
+        """Names in the update folder other than the documents."""
         folder = self.workspace.update_folder()
         names = {path.name for path in folder.iterdir()} if folder.exists() else set()
-        return names - {"version.json", "trace.json"}
+        return names - {"version.json", "trace.json", "check_state.json"}
+
+    def check_state(self):
+        """The parsed check_state.json, None when absent; a file that is not one JSON object fails."""
+        try:
+            return json.loads(self.workspace.state_file.read_bytes())
+        except FileNotFoundError:
+            return None
 
 
 class KilledRunsTest(CheckerRunsTestCase):
@@ -150,6 +157,33 @@ class KilledRunsTest(CheckerRunsTestCase):
         self.assertEqual(self.state(), "new")
 
 
+class KilledStateWritesTest(CheckerRunsTestCase):
+    def test_killed_runs_leave_the_old_or_the_new_check_state(self):
+        # Every completed run writes the state: its last success moves, all else stays.
+        rng = random.Random(SEED + 1)
+        started = time.monotonic()
+        self.run_to_end()
+        duration = time.monotonic() - started
+        runs = max(KILL_COUNT // 3, 1)
+        killed = 0
+        for index in range(runs):
+            before = self.check_state()
+            process = self.start()
+            time.sleep(rng.uniform(0, 1.2 * duration))
+            process.send_signal(signal.SIGKILL)
+            process.communicate(timeout=120)
+            killed += process.returncode == -signal.SIGKILL
+            after = self.check_state()
+            self.assertIsInstance(after, dict, f"run {index}, seed {SEED}")
+            self.assertEqual({**after, "last_success": 0}, {**before, "last_success": 0}, f"run {index}, seed {SEED}")
+            self.assertGreaterEqual(after["last_success"], before["last_success"])
+            for name in self.leftovers():
+                self.assertTrue(TEMPORARY_NAME.match(name), name)
+        report(f"\nkilled state writes: seed {SEED}, {runs} runs, {killed} killed, state whole after each")
+        self.run_to_end()
+        self.assertIsInstance(self.check_state(), dict)
+
+
 class ConcurrentRunsTest(CheckerRunsTestCase):
     def test_sixteen_checkers_at_once_leave_one_whole_document(self):
         outcomes = collections.Counter()
@@ -164,6 +198,7 @@ class ConcurrentRunsTest(CheckerRunsTestCase):
             self.assertEqual(self.state(), "new")
             self.assertTrue(self.trace_is_whole())
             self.assertEqual(self.leftovers(), set())
+            self.assertIsInstance(self.check_state(), dict)
             outcomes[f"{writers} of {CONCURRENT_RUNS} wrote"] += 1
         report(f"\nconcurrent runs: {CONCURRENT_ROUNDS} rounds of {CONCURRENT_RUNS}, all status 0, "
                f"version.json new and whole, no temporary files; {dict(outcomes)}")

@@ -63,6 +63,8 @@ checker_suites=(
   test_version_check
   test_command_line_and_files.ConfigurationAndDeleteTest
   test_misbehaving_servers
+  test_check_schedule.CheckScheduleTest.test_a_429_or_503_with_retry_after_holds_the_next_runs
+  test_revalidation.RevalidationTest.test_a_304_keeps_the_stored_version_and_says_nothing
   test_metadata_signature.SignedNginxTest.test_signed_document_is_stored_and_its_signer_traced
   test_metadata_signature.SignedNginxTest.test_refused_signatures_leave_the_stored_file_untouched
 )

@@ -54,6 +54,8 @@ class CheckerUnderWineTest(CheckerTestCase):
         self.assertIn(b"\r\n", stored)
         self.assertNotIn(b"\n", stored.replace(b"\r\n", b""), "every line ends in CR LF")
         self.assertEqual(stored, self.run_linux_checker())
+        state = self.workspace.state_file.read_bytes()
+        self.assertNotIn(b"\n", state.replace(b"\r\n", b""), "the check state's lines end in CR LF too")
 
     def test_config_in_a_folder_named_outside_the_ansi_code_page(self):
         # "ë" is in the ANSI code page, "Ω" and "桜" are not; Wine reads the host's arguments as UTF-8.

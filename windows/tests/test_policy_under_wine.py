@@ -115,6 +115,7 @@ class PolicyUnderWineTest(CheckerTestCase):
             "EVENT_POLICY ShowNotifications not configured",
             "EVENT_POLICY UpdateCheckUrl not configured",
             "EVENT_POLICY AllowUserChoices not configured",
+            "EVENT_POLICY CheckIntervalMinutes not configured",
         ])
 
     def test_update_check_url_asks_the_mirror_and_an_http_address_fails_naming_the_value(self):

@@ -90,6 +90,8 @@ class ConfigurationAndDeleteTest(CheckerTestCase):
         self.workspace.store_version(3)
         self.workspace.trace_file.write_text("{}")
         (self.workspace.update_folder() / "choice.json").write_text('{"skipped_version_number": 3}')
+        self.workspace.state_file.write_text("{}")
+        (self.workspace.update_folder() / "check_state.json.1.1.00000000000000ff.tmp").write_text("{")
         other = self.workspace.update_folder().parent / "other.txt"
         other.write_text("kept")
         result = self.workspace.run("--delete", config=config)

@@ -55,7 +55,9 @@ class MisbehavingServerTest(CheckerTestCase):
         cls.pki = shared_test_pki()
 
     def run_against(self, handler, certificate=None, url=None, **settings):
-        """Runs the checker against a server with handler; returns the result and the seconds taken."""
+        """Runs the checker against a server with handler; returns the result and the seconds taken.
+        Each run starts without the state an earlier case left (a back-off would hold it)."""
+        self.workspace.forget_state()
         with MisbehavingServer(handler, certificate or self.pki.loopback) as server:
             config = self.workspace.write_config(checker_config(
                 url or server.url(), to_checker_path(self.pki.ca_certificate), **settings))
