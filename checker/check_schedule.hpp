@@ -14,7 +14,7 @@
 namespace checker {
 
 // A hostile or broken server cannot silence the checker longer than this.
-constexpr uint64_t max_server_wait_seconds = 7 * 86400;
+constexpr uint64_t max_server_wait_seconds = uint64_t{7} * 86400;
 // The back-off after n server failures in a row: 1 h doubled n - 1 times, at most 24 h, each
 // stretched by a random part of up to 20 %.
 constexpr uint64_t first_backoff_seconds = 3600;

@@ -233,7 +233,7 @@ public:
     NoticeAttention user_attention() override {
         const bool busy = busy_answers_left_ > 0;
         busy_answers_left_ -= busy ? 1 : 0;
-        const NoticeAttention attention{!busy, busy ? "presentation mode" : "accepts notifications"};
+        NoticeAttention attention{!busy, busy ? "presentation mode" : "accepts notifications"};
         report("user notification state: [" + attention.state + "]");
         return attention;
     }

@@ -11,7 +11,7 @@
 namespace notifier {
 
 // "Remind me later" holds a version back this long from the click.
-constexpr int64_t remind_later_seconds = 24 * 60 * 60;
+constexpr int64_t remind_later_seconds = int64_t{24} * 60 * 60;
 constexpr uint32_t choice_read_limit = 4096;
 
 // One choice at a time: a new one replaces the file.
