@@ -237,12 +237,11 @@ notifier_notice_stays_case() {
   fi
   trace_has "the balloon is given NIIF_USER | NIIF_LARGE_ICON and a 128 x 128 32-bit picture" \
     "balloon prepared, info flags: [180], picture: [128 x 128, 32 bits]"
-  expect "notifier_probe.exe posts NIN_BALLOONTIMEOUT" wine "$NOTIFIER_PROBE_EXE" timeout
-  sleep 2
+  expect "notifier_probe.exe takes the balloon away and posts NIN_BALLOONTIMEOUT" wine "$NOTIFIER_PROBE_EXE" timeout
+  sleep 1
   expect "... the notifier still runs" test ! -f "$WINE_SESSION_DIR/notice-stays.status"
   expect "... and its icon is still in the notification area" wine "$NOTIFIER_PROBE_EXE" icon
-  # Wine's own balloon stays its 10 s; the picture is of the icon left once it has gone.
-  wine_session_wait_for 15 eval '! wine_balloon_wait 0 >/dev/null 2>&1'
+  expect "... and no balloon is left on the screen" wine_session_wait_for 5 eval '! wine_balloon_wait 0 >/dev/null 2>&1'
   notifier_screenshot notice-after-balloon-timeout
   if wine_tray_click 1 10 && dialog=$(wine_window_wait "$NOTIFIER_DIALOG_TITLE" 20); then
     pass "after the balloon's time-out a click on the icon opens the update dialog"

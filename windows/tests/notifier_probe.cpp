@@ -53,12 +53,20 @@ int restart_taskbar() {
     return deleted && posted ? 0 : 1;
 }
 
-// Version 4 of the icon interface: the event in the low word, the icon's id in the high word.
+// As the shell does when a balloon times out: the balloon goes (a balloon request with an empty
+// text), then the icon's window hears NIN_BALLOONTIMEOUT. Version 4 of the icon interface: the
+// event in the low word, the icon's id in the high word.
 int post_balloon_timeout() {
-    const HWND window = FindWindowW(window_class, nullptr);
-    const BOOL posted = window != nullptr && PostMessageW(window, WM_APP + 1, 0, MAKELPARAM(NIN_BALLOONTIMEOUT, 1));
-    std::printf("NIN_BALLOONTIMEOUT posted: %d\n", posted);
-    return posted ? 0 : 1;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof(data);
+    data.hWnd = FindWindowW(window_class, nullptr);
+    data.uID = 1;
+    data.uFlags = NIF_INFO;
+    const BOOL hidden = data.hWnd != nullptr && Shell_NotifyIconW(NIM_MODIFY, &data);
+    const BOOL posted =
+        data.hWnd != nullptr && PostMessageW(data.hWnd, WM_APP + 1, 0, MAKELPARAM(NIN_BALLOONTIMEOUT, 1));
+    std::printf("balloon taken away: %d, NIN_BALLOONTIMEOUT posted: %d\n", hidden, posted);
+    return hidden && posted ? 0 : 1;
 }
 
 int end_session() {
