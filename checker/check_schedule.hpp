@@ -67,7 +67,4 @@ CheckState state_with_validators(CheckState state, const ServerAnswer& answer, u
 std::string digest_text(const Blake2bDigest& digest);
 std::optional<Blake2bDigest> digest_from_text(const std::string& text);
 
-// A Unix time as "2026-12-10T06:08:00Z".
-std::string utc_time_text(uint64_t seconds);
-
 }  // namespace checker

@@ -1,7 +1,6 @@
 // The user's choice: what it holds back, and choice.json.
 #include "notifier/user_choice.hpp"
 
-#include <cstdio>
 #include <exception>
 
 #include "notifier/notifier_state.hpp"
@@ -50,7 +49,7 @@ std::optional<std::string> held_back_by(const UserChoice& choice, uint64_t versi
     }
     if (choice.reminded_version_number == version_number && now < choice.remind_until &&
         choice.remind_until - now <= remind_later_seconds) {
-        return "'NOGO' mode: reminded later until: [" + utc_time_text(choice.remind_until) + "]";
+        return "'NOGO' mode: reminded later until: [" + checker::utc_time_text(static_cast<uint64_t>(choice.remind_until)) + "]";
     }
     return std::nullopt;
 }
@@ -88,26 +87,6 @@ void store_user_choice(const UserChoice& choice, const std::string& path) {
         checker::set_integer_field(document, until_key, static_cast<uint64_t>(choice.remind_until));
     }
     checker::dump_json_to_file(document, path);
-}
-
-std::string utc_time_text(int64_t seconds) {
-    // Days since 1970-01-01 to the civil date (proleptic Gregorian), in eras of 400 years.
-    const int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
-    const int64_t of_day = seconds - days * 86400;
-    const int64_t shifted = days + 719468;
-    const int64_t era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
-    const int64_t day_of_era = shifted - era * 146097;
-    const int64_t year_of_era = (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const int64_t month_index = (5 * day_of_year + 2) / 153;
-    const int64_t day = day_of_year - (153 * month_index + 2) / 5 + 1;
-    const int64_t month = month_index < 10 ? month_index + 3 : month_index - 9;
-    const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
-    char text[128];
-    std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
-                  static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(of_day / 3600),
-                  static_cast<long long>(of_day / 60 % 60), static_cast<long long>(of_day % 60));
-    return text;
 }
 
 }  // namespace notifier

@@ -35,7 +35,4 @@ UserChoice load_user_choice(const std::string& path) noexcept;
 // Writes the file whole and renames it into place; throws when that fails.
 void store_user_choice(const UserChoice& choice, const std::string& path);
 
-// "2026-12-11T04:00:00Z".
-std::string utc_time_text(int64_t seconds);
-
 }  // namespace notifier

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "notifier/user_choice.hpp"
+#include "support/diagnostic_text.hpp"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST(UserChoice, HoldsBackOnlyItsVersionAndOnlyForItsTime) {
 }
 
 TEST(UserChoice, TimesAreWrittenInUtc) {
-    const std::pair<int64_t, const char*> cases[] = {
+    const std::pair<uint64_t, const char*> cases[] = {
         {0, "1970-01-01T00:00:00Z"},
         {951782399, "2000-02-28T23:59:59Z"},
         {951868800, "2000-03-01T00:00:00Z"},
@@ -55,7 +56,7 @@ TEST(UserChoice, TimesAreWrittenInUtc) {
         {4107542400, "2100-03-01T00:00:00Z"},
     };
     for (const auto& test : cases) {
-        EXPECT_EQ(notifier::utc_time_text(test.first), test.second);
+        EXPECT_EQ(checker::utc_time_text(test.first), test.second);
     }
 }
 
