@@ -34,8 +34,8 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 build_and_test buil
 stage "Static analysis: clang-tidy and cppcheck"
 bash scripts/static-analysis.sh
 
-stage "Fuzzing, 20 s per target"
-bash scripts/fuzz.sh 20
+stage "Fuzzing, 12 s per target"
+bash scripts/fuzz.sh 12
 
 if [ "$mode" != "--linux" ]; then
   stage "Windows cross-build, run under Wine"
